@@ -1,0 +1,98 @@
+// Form1, the scene window, as plain logic: start-up and mode dispatch, the layout of its
+// text lines, the clock line, and ending on user input. A backend owns the real window
+// and forwards its events here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "animation/random.hpp"
+#include "common/types.hpp"
+#include "saver/saver_platform.hpp"
+#include "saver/scene_labels.hpp"
+#include "settings/module1.hpp"
+#include "settings/store.hpp"
+
+namespace zimoklas::saver {
+
+enum class Mode : std::uint8_t { Preview, Saver, Configuration };
+
+// The mode chosen by the first two characters of the argument text, lower-cased.
+Mode DispatchMode(std::string_view argumentText);
+
+// The clock line: short date, five blanks, long time; the date is read first.
+std::string ClockText(Clock& clock);
+
+// Targets whose pointer movements are counted separately.
+enum class MoveTarget : std::uint8_t { Window = 0, Label1 = 1, Label2 = 2, Label3 = 3 };
+
+class Form1 {
+ public:
+  Form1(SaverWindow& window, settings::Store& store, Clock& clock, animation::RandomSource& random,
+        settings::Module1& module);
+
+  // The load step: seed, settings, snow colour, the three texts, then the mode.
+  // Returns the mode; in saver mode the backend shows the window afterwards.
+  Mode Form_Load(std::string_view argumentText);
+  // Full screen, the three main lines centred, the notice in the bottom-right corner.
+  void Form_Resize();
+  // Once a second: the clock line, and a repaint of the notice.
+  void Timer2_Timer();
+
+  // Input. Key presses that yield a character, and clicks over the window outside the
+  // labels, end the saver; movements are counted per target.
+  void Form_KeyPress(std::uint32_t character);
+  void Form_MouseDown();
+  void Form_MouseUp();
+  void Form_MouseMove();
+  void Label1_MouseMove();
+  void Label2_MouseMove();
+  void Label3_MouseMove();
+  void Form_Unload();
+
+  // Raw pointer events at a client position, routed to the label under the pointer
+  // (the topmost one) or to the window. Label4 and clicks on labels 1-3 do nothing.
+  void PointerMoved(float x, float y);
+  void PointerPressed(float x, float y);
+  void PointerReleased(float x, float y);
+
+  // Places a window at the top of the band of topmost windows.
+  void VzdyNahore(const SaverWindow& FrmID, VbBool& OnTop);
+
+  // Runs the unload step and destroys the window; later calls do nothing.
+  void Unload();
+  bool unloaded() const { return unloaded_; }
+
+  const SceneLabel& label(LabelId id) const { return labels_[static_cast<std::size_t>(id)]; }
+  // Labels in creation order, the bottom one first; backends draw them in this order.
+  std::array<const SceneLabel*, kLabelCount> LabelsInPaintOrder() const;
+  std::uint8_t moveCount(MoveTarget target) const {
+    return MoveCount[static_cast<std::size_t>(target)];
+  }
+  Colour snowColour() const { return SnowColour; }
+  float ScaleWidth() const { return window_.ClientSize().width; }
+  float ScaleHeight() const { return window_.ClientSize().height; }
+
+ private:
+  SceneLabel& mutableLabel(LabelId id) { return labels_[static_cast<std::size_t>(id)]; }
+  void SetCaption(LabelId id, std::string caption);
+  void SetLeft(LabelId id, float left);
+  void SetTop(LabelId id, float top);
+  void CountMove(MoveTarget target);
+  const SceneLabel* LabelAt(float x, float y) const;
+
+  SaverWindow& window_;
+  settings::Store& store_;
+  Clock& clock_;
+  animation::RandomSource& random_;
+  settings::Module1& module_;
+
+  std::array<SceneLabel, kLabelCount> labels_;
+  Colour SnowColour = 0;
+  std::array<std::uint8_t, 4> MoveCount{};
+  bool unloaded_ = false;
+};
+
+}  // namespace zimoklas::saver

@@ -1,0 +1,33 @@
+// In-memory settings store.
+#include "settings/memory_store.hpp"
+
+#include "settings/settings.hpp"
+
+namespace zimoklas::settings {
+
+std::string MemoryStore::ReadSetting(std::string_view app, std::string_view section,
+                                     std::string_view key, std::string_view fallback) {
+  ++reads_;
+  const auto it = values_.find(Address{app, section, key});
+  return it == values_.end() ? std::string(fallback) : it->second;
+}
+
+bool MemoryStore::WriteSetting(std::string_view app, std::string_view section, std::string_view key,
+                               std::string_view value) {
+  if (refuseWrites_) return false;
+  values_[Address{app, section, key}] = value;
+  writes_.push_back({std::string(app), std::string(section), std::string(key), std::string(value)});
+  return true;
+}
+
+void MemoryStore::Seed(std::string_view key, std::string_view value) {
+  values_[Address{kApp, kSection, key}] = value;
+}
+
+std::optional<std::string> MemoryStore::Get(std::string_view key) const {
+  const auto it = values_.find(Address{kApp, kSection, key});
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
+}  // namespace zimoklas::settings

@@ -1,0 +1,121 @@
+// Conversions between stored texts and the shared settings variables.
+#include "settings/settings.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "common/types.hpp"
+
+namespace zimoklas::settings {
+namespace {
+
+std::string_view TrimBlanks(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+template <typename T>
+std::optional<T> ParseDecimal(std::string_view text) {
+  text = TrimBlanks(text);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  // Only digits or a point may start the number: this keeps out "nan", "inf" and a
+  // second sign, which std::from_chars would otherwise take.
+  if (text.empty() || !((text.front() >= '0' && text.front() <= '9') || text.front() == '.')) {
+    return std::nullopt;
+  }
+  T value{};
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, value, std::chars_format::general);
+  if (result.ec != std::errc{} || result.ptr != end || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+std::optional<double> ParseDouble(std::string_view text) {
+  return ParseDecimal<double>(text);
+}
+std::optional<float> ParseFloat(std::string_view text) {
+  return ParseDecimal<float>(text);
+}
+
+std::optional<std::uint8_t> ParseColourByte(std::string_view text) {
+  const std::optional<float> value = ParseFloat(text);
+  if (!value) return std::nullopt;
+  const double rounded = RoundHalfEven(static_cast<double>(*value));
+  if (rounded < 0.0 || rounded > 255.0) return std::nullopt;
+  return static_cast<std::uint8_t>(rounded);
+}
+
+std::optional<std::int16_t> ParseCheckState(std::string_view text) {
+  const std::optional<double> value = ParseDouble(text);
+  if (!value) return std::nullopt;
+  const double rounded = RoundHalfEven(*value);
+  if (rounded < kUnchecked || rounded > kGrayed) return std::nullopt;
+  return static_cast<std::int16_t>(rounded);
+}
+
+std::optional<VbBool> ParsePfAtStartup(std::string_view text) {
+  if (!ParseCheckState(text)) return std::nullopt;
+  return ToVbBool(*ParseDouble(text) == 1.0);
+}
+
+std::uint8_t ReadColour(Store& store, std::string_view key) {
+  const std::string text = store.ReadSetting(kApp, kSection, key, kDefaultColour);
+  return ParseColourByte(text).value_or(255);
+}
+
+std::string ReadText(Store& store, std::string_view key, std::string_view fallback) {
+  return store.ReadSetting(kApp, kSection, key, fallback);
+}
+
+VbBool ReadPfAtStartup(Store& store) {
+  const std::string text = store.ReadSetting(kApp, kSection, kKeyPf, kDefaultPf);
+  return ParsePfAtStartup(text).value_or(kTrue);
+}
+
+std::int16_t ReadCheckState(Store& store) {
+  const std::string text = store.ReadSetting(kApp, kSection, kKeyPf, kDefaultPf);
+  return ParseCheckState(text).value_or(kChecked);
+}
+
+void ReadStartupSettings(Store& store, Module1& module) {
+  module.SnowRed = ReadColour(store, kKeySnihR);
+  module.SnowGreen = ReadColour(store, kKeySnihG);
+  module.SnowBlue = ReadColour(store, kKeySnihB);
+  module.GreetingText = ReadText(store, kKeyText1, kDefaultGreeting);
+  module.SecondText = ReadText(store, kKeyText2, kDefaultSecondText);
+  module.UsePfYear = ReadPfAtStartup(store);
+}
+
+std::string FormatByte(std::uint8_t value) {
+  return std::to_string(value);
+}
+std::string FormatCheckState(std::int16_t state) {
+  return std::to_string(state);
+}
+
+std::optional<std::string_view> WriteAll(Store& store, const SavedValues& values) {
+  std::optional<std::string_view> firstFailure;
+  const auto write = [&](std::string_view key, std::string_view value) {
+    if (!store.WriteSetting(kApp, kSection, key, value) && !firstFailure) firstFailure = key;
+  };
+  write(kKeySnihR, FormatByte(values.red));
+  write(kKeySnihG, FormatByte(values.green));
+  write(kKeySnihB, FormatByte(values.blue));
+  write(kKeyText1, values.text1);
+  write(kKeyText2, values.text2);
+  write(kKeyPf, FormatCheckState(values.checkState));
+  return firstFailure;
+}
+
+}  // namespace zimoklas::settings
