@@ -51,7 +51,7 @@ Form1::Form1(SaverWindow& window, settings::Store& store, Clock& clock,
 Mode Form1::Form_Load(std::string_view argumentText) {
   random_.Seed(clock_.SeedFromTimeOfDay());
   settings::ReadStartupSettings(store_, module_);
-  SnowColour = MakeColour(module_.SnowRed, module_.SnowGreen, module_.SnowBlue);
+  animation_.SnowColour = MakeColour(module_.SnowRed, module_.SnowGreen, module_.SnowBlue);
   if (module_.UsePfYear != kFalse) {
     SetCaption(LabelId::Label2, "P.F. " + std::to_string(clock_.CurrentYear()));
   } else {

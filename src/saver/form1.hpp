@@ -8,7 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "animation/animation_state.hpp"
+#include "animation/pixel_sink.hpp"
 #include "animation/random.hpp"
+#include "animation/tick.hpp"
 #include "common/types.hpp"
 #include "saver/saver_platform.hpp"
 #include "saver/scene_labels.hpp"
@@ -40,6 +43,11 @@ class Form1 {
   void Form_Resize();
   // Once a second: the clock line, and a repaint of the notice.
   void Timer2_Timer();
+  // Every 5 ms: one animation tick, its pixels written to the sink as they happen.
+  template <animation::PixelSink Sink>
+  void Timer1_Timer(Sink& sink) {
+    animation::Tick(animation_, random_, sink, {ScaleWidth(), ScaleHeight()});
+  }
 
   // Input. Key presses that yield a character, and clicks over the window outside the
   // labels, end the saver; movements are counted per target.
@@ -71,7 +79,8 @@ class Form1 {
   std::uint8_t moveCount(MoveTarget target) const {
     return MoveCount[static_cast<std::size_t>(target)];
   }
-  Colour snowColour() const { return SnowColour; }
+  Colour snowColour() const { return animation_.SnowColour; }
+  const animation::AnimationState& animation() const { return animation_; }
   float ScaleWidth() const { return window_.ClientSize().width; }
   float ScaleHeight() const { return window_.ClientSize().height; }
 
@@ -90,7 +99,7 @@ class Form1 {
   settings::Module1& module_;
 
   std::array<SceneLabel, kLabelCount> labels_;
-  Colour SnowColour = 0;
+  animation::AnimationState animation_;  // also holds SnowColour
   std::array<std::uint8_t, 4> MoveCount{};
   bool unloaded_ = false;
 };
