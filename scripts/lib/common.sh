@@ -5,12 +5,19 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# Creates the Wine prefix of a build tree once; later calls reuse it.
+# Creates the Wine prefix of a build tree once; later calls reuse it. Its windows are
+# not left to a window manager: the virtual display has none, and Wine would otherwise
+# wait two seconds for one whenever a full-screen window is shown or hidden.
 wine_prefix() {
   local prefix="$ROOT/build/windows/wineprefix"
   if [[ ! -f "$prefix/system.reg" ]]; then
     mkdir -p "$ROOT/build/windows"
     WINEPREFIX="$prefix" wineboot -i >/dev/null 2>&1 || true
+    WINEPREFIX="$prefix" wineserver -w || true
+  fi
+  if ! grep -q '^"Managed"="N"' "$prefix/user.reg" 2>/dev/null; then
+    WINEPREFIX="$prefix" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+      >/dev/null 2>&1 || true
     WINEPREFIX="$prefix" wineserver -w || true
   fi
   export WINEPREFIX="$prefix"

@@ -1,0 +1,83 @@
+// Fonts and label drawing for the scene window.
+#include "platform/win32/win32_fonts.hpp"
+
+#include <cmath>
+
+#include "common/types.hpp"
+#include "platform/win32/win32_text.hpp"
+
+namespace zimoklas::win32 {
+namespace {
+
+BYTE CharsetOf(saver::Charset charset) {
+  return charset == saver::Charset::CentralEuropean ? EASTEUROPE_CHARSET : ANSI_CHARSET;
+}
+
+}  // namespace
+
+FontCache::FontCache(float dpi) : dpi_(dpi), measureDc_(CreateCompatibleDC(nullptr)) {}
+
+FontCache::~FontCache() {
+  for (const Entry& e : entries_) DeleteObject(e.font);
+  if (measureDc_ != nullptr) DeleteDC(measureDc_);
+}
+
+HFONT FontCache::Get(const saver::FontSpec& spec) {
+  for (const Entry& e : entries_) {
+    if (e.face == spec.face && e.points == spec.points && e.bold == spec.bold &&
+        e.charset == spec.charset) {
+      return e.font;
+    }
+  }
+  // A negative height asks for the em height, which is what a point size measures.
+  const int height = -static_cast<int>(std::lround(spec.points * dpi_ / 72.0f));
+  const std::wstring face = Utf8ToWide(spec.face);
+  HFONT font = CreateFontW(height, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                           CharsetOf(spec.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face.c_str());
+  if (font == nullptr) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  entries_.push_back({std::string(spec.face), spec.points, spec.bold, spec.charset, font});
+  return font;
+}
+
+saver::SizeF FontCache::Measure(const saver::FontSpec& spec, std::string_view utf8) {
+  const HGDIOBJ old = SelectObject(measureDc_, Get(spec));
+  const std::wstring text = Utf8ToWide(utf8);
+  SIZE extent{};
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(measureDc_, &metrics);
+  if (!text.empty()) {
+    GetTextExtentPoint32W(measureDc_, text.c_str(), static_cast<int>(text.size()), &extent);
+  }
+  SelectObject(measureDc_, old);
+  // An empty caption keeps the line's height, as a sized label does.
+  return {static_cast<float>(extent.cx), static_cast<float>(metrics.tmHeight)};
+}
+
+RECT OuterPixels(const saver::RectF& area) {
+  return {static_cast<LONG>(std::floor(area.left)), static_cast<LONG>(std::floor(area.top)),
+          static_cast<LONG>(std::ceil(area.right())), static_cast<LONG>(std::ceil(area.bottom()))};
+}
+
+void PaintScene(HDC dc, const RECT& area, const saver::Form1& form, FontCache& fonts) {
+  if (area.right <= area.left || area.bottom <= area.top) return;
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+  FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+  for (const saver::SceneLabel* label : form.LabelsInPaintOrder()) {
+    if (label->caption.empty()) continue;
+    RECT bounds = OuterPixels(label->Bounds());
+    RECT overlap{};
+    if (IntersectRect(&overlap, &bounds, &area) == FALSE) continue;
+    SelectObject(dc, fonts.Get(label->design->font));
+    SetTextColor(dc, label->design->colour);
+    const std::wstring text = Utf8ToWide(label->caption);
+    TextOutW(dc, RoundToInt32(label->left), RoundToInt32(label->top), text.c_str(),
+             static_cast<int>(text.size()));
+  }
+  RestoreDC(dc, saved);
+}
+
+}  // namespace zimoklas::win32

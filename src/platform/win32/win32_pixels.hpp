@@ -1,0 +1,25 @@
+// The animation's pixel sink on Windows: every write goes straight to the window's
+// device context through SetPixelV. Measured against a DIB-section shadow blitted after
+// each tick, the direct path was the faster one (see bench/win32/).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "common/types.hpp"
+
+namespace zimoklas::win32 {
+
+class WindowPixels {
+ public:
+  explicit WindowPixels(HDC dc) : dc_(dc) {}
+  // Colour is 0x00BBGGRR, which is what GDI's COLORREF holds. Pixels outside the
+  // window are clipped by the system.
+  void set(std::int32_t x, std::int32_t y, Colour colour) { SetPixelV(dc_, x, y, colour); }
+
+ private:
+  HDC dc_;
+};
+
+}  // namespace zimoklas::win32

@@ -1,0 +1,157 @@
+// The registry store under Wine: REG_SZ round trips, defaults for missing values and for
+// values of another type or length, and refused writes.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "platform/win32/win32_store.hpp"
+#include "settings/module1.hpp"
+#include "settings/settings.hpp"
+
+namespace zimoklas::win32 {
+namespace {
+
+// Each test works below its own scratch key, removed afterwards.
+class RegistryStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = L"Software\\ZimoklasTests\\" + std::to_wstring(GetCurrentProcessId()) + L"\\" +
+            std::to_wstring(++counter_);
+  }
+  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str()); }
+
+  RegistryStore Store() const { return RegistryStore(HKEY_CURRENT_USER, base_); }
+  std::wstring SectionPath() const { return base_ + L"\\Ombra\\Zimoklas"; }
+
+  void Put(const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, SectionPath().c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), bytes),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+  void PutText(const wchar_t* name, const std::wstring& text, bool terminated = true) {
+    const auto bytes = static_cast<DWORD>((text.size() + (terminated ? 1 : 0)) * sizeof(wchar_t));
+    Put(name, REG_SZ, text.c_str(), bytes);
+  }
+  bool SectionExists() const {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SectionPath().c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+      return false;
+    }
+    RegCloseKey(key);
+    return true;
+  }
+
+  std::wstring base_;
+  static inline int counter_ = 0;
+};
+
+TEST_F(RegistryStoreTest, WritesRegSzTextThatReadsBackUnchanged) {
+  RegistryStore store = Store();
+  const std::string greeting = "Vesel\u00E9 v\u00E1noce a \u0161\u0165astn\u00FD nov\u00FD rok...";
+  ASSERT_TRUE(store.WriteSetting("Ombra", "Zimoklas", "Text1", greeting));
+  ASSERT_TRUE(store.WriteSetting("Ombra", "Zimoklas", "Text2", ""));
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "Text1", "x"), greeting);
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "Text2", "P.F."), "")
+      << "an empty stored text is a value, not a missing one";
+
+  // What other programs see: a terminated REG_SZ under base\Ombra\Zimoklas.
+  wchar_t buffer[64] = {};
+  DWORD type = 0;
+  DWORD bytes = sizeof(buffer);
+  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, SectionPath().c_str(), L"Text1", RRF_RT_ANY, &type,
+                         buffer, &bytes),
+            ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(std::wstring(buffer),
+            L"Vesel\u00E9 v\u00E1noce a \u0161\u0165astn\u00FD nov\u00FD rok...");
+  EXPECT_EQ(bytes, (std::wstring(buffer).size() + 1) * sizeof(wchar_t));
+
+  ASSERT_TRUE(store.WriteSetting("Ombra", "Zimoklas", "Text1", "Ahoj"));
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "Text1", "x"), "Ahoj") << "replaces the value";
+}
+
+TEST_F(RegistryStoreTest, MissingValuesGiveTheFallbackAndReadingCreatesNothing) {
+  RegistryStore store = Store();
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "SnihR", "255"), "255");
+  EXPECT_FALSE(SectionExists());
+  PutText(L"SnihG", L"12");
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "SnihR", "255"), "255");
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "SnihG", "255"), "12");
+  EXPECT_EQ(store.ReadSetting("Ombra", "Jinde", "SnihG", "255"), "255") << "another section";
+}
+
+TEST_F(RegistryStoreTest, ValuesOfAnotherTypeGiveTheFallback) {
+  const DWORD number = 7;
+  const BYTE binary[] = {'1', 0, 0, 0};
+  const wchar_t multi[] = L"1\0\0";
+  const wchar_t expandable[] = L"1";
+  Put(L"SnihR", REG_DWORD, &number, sizeof(number));
+  Put(L"SnihG", REG_BINARY, binary, sizeof(binary));
+  Put(L"SnihB", REG_MULTI_SZ, multi, sizeof(multi));
+  Put(L"pf", REG_EXPAND_SZ, expandable, sizeof(expandable));
+  RegistryStore store = Store();
+  for (const char* key : {"SnihR", "SnihG", "SnihB", "pf"}) {
+    EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", key, "fallback"), "fallback") << key;
+  }
+
+  // Through the readers: every key falls back to its own default.
+  settings::Module1 module;
+  settings::ReadStartupSettings(store, module);
+  EXPECT_EQ(module.SnowRed, 255);
+  EXPECT_EQ(module.SnowGreen, 255);
+  EXPECT_EQ(module.SnowBlue, 255);
+  EXPECT_EQ(module.UsePfYear, kTrue);
+}
+
+TEST_F(RegistryStoreTest, OverlongValuesAreNeitherReadNorWritten) {
+  const std::wstring longest(RegistryStore::kMaxValueUnits, L'a');
+  const std::wstring tooLong(RegistryStore::kMaxValueUnits + 1, L'a');
+  PutText(L"Text1", longest);
+  PutText(L"Text2", tooLong);
+  PutText(L"pf", tooLong, false);
+  RegistryStore store = Store();
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "Text1", "x").size(), longest.size());
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "Text2", "x"), "x");
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "pf", "x"), "x");
+
+  EXPECT_FALSE(store.WriteSetting("Ombra", "Zimoklas", "Text1", std::string(tooLong.size(), 'b')));
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "Text1", "x").size(), longest.size())
+      << "a refused write leaves the stored value alone";
+  EXPECT_FALSE(store.WriteSetting("Ombra", "Zimoklas", "Text2", std::string("a\0b", 3)))
+      << "a NUL would cut the text on the way back";
+}
+
+TEST_F(RegistryStoreTest, TextIsTakenUpToItsFirstNulWithOrWithoutATerminator) {
+  PutText(L"SnihR", L"128", false);
+  Put(L"SnihG", REG_SZ, L"64\0zzz", 7 * sizeof(wchar_t));
+  Put(L"SnihB", REG_SZ, L"", 0);
+  RegistryStore store = Store();
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "SnihR", "255"), "128");
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "SnihG", "255"), "64");
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "SnihB", "255"), "");
+}
+
+TEST_F(RegistryStoreTest, AWriteTheRegistryRefusesReportsFalse) {
+  // A volatile key cannot hold a non-volatile child, so creating the section fails.
+  HKEY parent = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, base_.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                            KEY_ALL_ACCESS, nullptr, &parent, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(parent);
+  RegistryStore store = Store();
+  EXPECT_FALSE(store.WriteSetting("Ombra", "Zimoklas", "SnihR", "1"));
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "SnihR", "255"), "255");
+
+  // WriteAll names the first refused key and still tries the rest.
+  settings::SavedValues values;
+  EXPECT_EQ(settings::WriteAll(store, values), std::optional<std::string_view>("SnihR"));
+}
+
+}  // namespace
+}  // namespace zimoklas::win32
