@@ -1,0 +1,499 @@
+// The end-to-end harness: Wine processes, the prefix's registry, and the X display.
+#include "e2e_harness.hpp"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <png.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+extern char** environ;
+
+namespace zimoklas::e2e {
+namespace {
+
+// A Unix path as Wine's Z: drive shows it.
+std::string WinePath(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::string TempPath(const std::string& suffix) {
+  static int counter = 0;
+  return (std::filesystem::temp_directory_path() /
+          ("zimoklas-e2e-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + suffix))
+      .string();
+}
+
+// Runs `wine <arguments>` to completion; its exit status, or -1.
+int RunWine(const std::vector<std::string>& arguments, Milliseconds timeout = 60s) {
+  WineProcess process(arguments.front(),
+                      std::vector<std::string>(arguments.begin() + 1, arguments.end()));
+  return process.WaitForExit(timeout).value_or(-1);
+}
+
+std::vector<std::string> WineArgv(const std::string& program,
+                                  const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv = {"wine", program};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return argv;
+}
+
+void AppendUtf16(std::string& out, char32_t c) {
+  const auto put = [&out](char16_t unit) {
+    out.push_back(static_cast<char>(unit & 0xFF));
+    out.push_back(static_cast<char>(unit >> 8));
+  };
+  if (c >= 0x10000) {
+    c -= 0x10000;
+    put(static_cast<char16_t>(0xD800 + (c >> 10)));
+    put(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+  } else {
+    put(static_cast<char16_t>(c));
+  }
+}
+
+// UTF-8 text as UTF-16LE bytes, which is what .reg files of version 5 hold.
+std::string ToUtf16Le(const std::string& utf8) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    const int length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    char32_t c = length == 1 ? b : b & (0x3F >> (length - 1));
+    for (int k = 1; k < length && i + k < utf8.size(); ++k) {
+      c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    }
+    AppendUtf16(out, c);
+    i += length;
+  }
+  return out;
+}
+
+std::string FromUtf16Le(const std::string& bytes) {
+  std::string out;
+  const auto unit = [&bytes](std::size_t i) {
+    return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) |
+                                 (static_cast<unsigned char>(bytes[i + 1]) << 8));
+  };
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    }
+    if (c == 0xFEFF) continue;
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::string RegQuote(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '\\' || c == '"') out.push_back('\\');
+    out.push_back(c);
+  }
+  return out + "\"";
+}
+
+void ImportRegText(const std::string& body) {
+  const std::string path = TempPath(".reg");
+  {
+    std::ofstream file(path, std::ios::binary);
+    file << "\xFF\xFE" << ToUtf16Le("Windows Registry Editor Version 5.00\r\n\r\n" + body);
+  }
+  const int status = RunWine({"reg", "import", WinePath(path)});
+  std::filesystem::remove(path);
+  ASSERT_EQ(status, 0) << "reg import failed for:\n" << body;
+}
+
+}  // namespace
+
+bool EndToEndRequired() {
+  const char* v = std::getenv("ZIMOKLAS_E2E_REQUIRED");
+  return v != nullptr && std::string(v) == "1";
+}
+
+Program FindProgram() {
+  setenv("WINEDEBUG", "-all", 0);
+  Program program;
+  struct stat st {};
+  if (std::getenv("DISPLAY") == nullptr) {
+    program.missing = "no DISPLAY";
+  } else if (std::getenv("WINEPREFIX") == nullptr) {
+    program.missing = "no WINEPREFIX";
+  } else if (stat(ZIMOKLAS_SCR_PATH, &st) != 0) {
+    program.missing = std::string(ZIMOKLAS_SCR_PATH) + " is missing";
+  } else {
+    program.path = ZIMOKLAS_SCR_PATH;
+    // One server for the whole run (it stays 5 s after the last program) keeps each
+    // program start short.
+    static const int server = Process({"wineserver", "-p5"}).WaitForExit(30s).value_or(-1);
+    static_cast<void>(server);
+  }
+  return program;
+}
+
+namespace registry {
+
+void SeedTexts(const std::string& key, const std::map<std::string, std::string>& values) {
+  std::string body = "[-" + key + "]\r\n\r\n";
+  if (!values.empty()) {
+    body += "[" + key + "]\r\n";
+    for (const auto& [name, text] : values) body += RegQuote(name) + "=" + RegQuote(text) + "\r\n";
+  }
+  ImportRegText(body + "\r\n");
+}
+
+void Import(const std::vector<std::string>& lines) {
+  std::string body;
+  for (const std::string& line : lines) body += line + "\r\n";
+  ImportRegText(body + "\r\n");
+}
+
+std::map<std::string, Value> Read(const std::string& key) {
+  std::map<std::string, Value> values;
+  const std::string path = TempPath(".reg");
+  if (RunWine({"reg", "export", key, WinePath(path), "/y"}) != 0) return values;
+  std::ifstream file(path, std::ios::binary);
+  std::string text = FromUtf16Le(
+      std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()));
+  std::filesystem::remove(path);
+
+  // Join continued lines, then take "name"=value lines.
+  std::string joined;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '\r' || text[i + 1] == '\n')) {
+      while (i + 1 < text.size() &&
+             (text[i + 1] == '\r' || text[i + 1] == '\n' || text[i + 1] == ' ')) {
+        ++i;
+      }
+      continue;
+    }
+    joined.push_back(text[i]);
+  }
+  std::size_t start = 0;
+  while (start < joined.size()) {
+    std::size_t end = joined.find('\n', start);
+    if (end == std::string::npos) end = joined.size();
+    std::string line = joined.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() < 3 || line[0] != '"') continue;
+    std::string name;
+    std::size_t i = 1;
+    for (; i < line.size() && line[i] != '"'; ++i) {
+      if (line[i] == '\\' && i + 1 < line.size()) ++i;
+      name.push_back(line[i]);
+    }
+    const std::string rest = line.substr(i + 2);  // after the closing quote and '='
+    Value value;
+    if (!rest.empty() && rest[0] == '"') {
+      value.type = "REG_SZ";
+      for (std::size_t k = 1; k + 1 < rest.size(); ++k) {
+        if (rest[k] == '\\' && k + 2 < rest.size()) ++k;
+        value.text.push_back(rest[k]);
+      }
+    } else if (rest.rfind("dword:", 0) == 0) {
+      value = {"REG_DWORD", rest.substr(6)};
+    } else if (rest.rfind("hex(2):", 0) == 0) {
+      value = {"REG_EXPAND_SZ", rest.substr(7)};
+    } else if (rest.rfind("hex(7):", 0) == 0) {
+      value = {"REG_MULTI_SZ", rest.substr(7)};
+    } else if (rest.rfind("hex:", 0) == 0) {
+      value = {"REG_BINARY", rest.substr(4)};
+    } else {
+      value = {"other", rest};
+    }
+    values[name] = value;
+  }
+  return values;
+}
+
+}  // namespace registry
+
+Process::Process(std::vector<std::string> argv) {
+  std::vector<char*> pointers;
+  for (std::string& word : argv) pointers.push_back(word.data());
+  pointers.push_back(nullptr);
+  if (posix_spawnp(&pid_, pointers[0], nullptr, nullptr, pointers.data(), environ) != 0) {
+    pid_ = -1;
+  }
+}
+
+Process::~Process() {
+  if (Running()) {
+    kill(pid_, SIGKILL);
+    WaitForExit(5s);
+  }
+}
+
+bool Process::Running() {
+  return pid_ > 0 && !WaitForExit(0ms).has_value();
+}
+
+std::optional<int> Process::WaitForExit(Milliseconds timeout) {
+  if (status_ || pid_ <= 0) return status_;
+  const auto deadline = Clock::now() + timeout;
+  for (;;) {
+    int raw = 0;
+    const pid_t done = waitpid(pid_, &raw, WNOHANG);
+    if (done == pid_) {
+      status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+      return status_;
+    }
+    if (Clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(5ms);
+  }
+}
+
+WineProcess::WineProcess(const std::string& program, const std::vector<std::string>& arguments)
+    : Process(WineArgv(program, arguments)) {}
+
+Box Image::Clip(std::optional<Box> area) const {
+  Box box = area.value_or(Box{0, 0, width_, height_});
+  box.left = std::max(box.left, 0);
+  box.top = std::max(box.top, 0);
+  box.right = std::min(box.right, width_);
+  box.bottom = std::min(box.bottom, height_);
+  return box;
+}
+
+Box Image::BoundsOf(Rgb colour, std::optional<Box> area) const {
+  const Box box = Clip(area);
+  Box found{box.right, box.bottom, box.left, box.top};
+  for (int y = box.top; y < box.bottom; ++y) {
+    for (int x = box.left; x < box.right; ++x) {
+      if (at(x, y) == colour) {
+        found.left = std::min(found.left, x);
+        found.top = std::min(found.top, y);
+        found.right = std::max(found.right, x + 1);
+        found.bottom = std::max(found.bottom, y + 1);
+      }
+    }
+  }
+  return found.empty() ? Box{} : found;
+}
+
+bool Image::SavePng(const std::string& path) const {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, width_, height_, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  std::vector<png_byte> row(static_cast<std::size_t>(width_) * 3);
+  for (int y = 0; y < height_; ++y) {
+    for (int x = 0; x < width_; ++x) {
+      const Rgb c = at(x, y);
+      row[x * 3] = c.r;
+      row[x * 3 + 1] = c.g;
+      row[x * 3 + 2] = c.b;
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(file);
+  return true;
+}
+
+Screen::Screen() : display_(XOpenDisplay(nullptr)) {}
+
+Screen::~Screen() {
+  if (display_ != nullptr) XCloseDisplay(display_);
+}
+
+int Screen::width() const {
+  return DisplayWidth(display_, DefaultScreen(display_));
+}
+int Screen::height() const {
+  return DisplayHeight(display_, DefaultScreen(display_));
+}
+
+namespace {
+
+std::string WindowTitle(Display* display, Window window) {
+  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::string title;
+  if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &items,
+                         &after, &data) == Success &&
+      data != nullptr) {
+    title.assign(reinterpret_cast<char*>(data), items);
+    XFree(data);
+    return title;
+  }
+  char* name = nullptr;
+  if (XFetchName(display, window, &name) != 0 && name != nullptr) {
+    title = name;
+    XFree(name);
+  }
+  return title;
+}
+
+// Mapped windows with this title among the root's children and, for a window manager's
+// frames, their children.
+int CountTitled(Display* display, Window parent, const std::string& title, int depth) {
+  Window root = 0, up = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(display, parent, &root, &up, &children, &count) == 0) return 0;
+  int found = 0;
+  for (unsigned i = 0; i < count; ++i) {
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display, children[i], &attributes) == 0 ||
+        attributes.map_state != IsViewable) {
+      continue;
+    }
+    if (WindowTitle(display, children[i]) == title) {
+      ++found;
+    } else if (depth > 0) {
+      found += CountTitled(display, children[i], title, depth - 1);
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+int IgnoreXErrors(Display* /*display*/, XErrorEvent* /*event*/) {
+  return 0;  // windows come and go while they are listed
+}
+
+}  // namespace
+
+int Screen::CountMappedWindows(const std::string& title) {
+  XErrorHandler previous = XSetErrorHandler(&IgnoreXErrors);
+  const int count = CountTitled(display_, DefaultRootWindow(display_), title, 1);
+  XSync(display_, False);
+  XSetErrorHandler(previous);
+  return count;
+}
+
+bool Screen::WaitForWindow(const std::string& title, Milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  while (Clock::now() < deadline) {
+    if (CountMappedWindows(title) > 0) return true;
+    std::this_thread::sleep_for(20ms);
+  }
+  return false;
+}
+
+Image Screen::Capture() {
+  const int w = width();
+  const int h = height();
+  XImage* shot = XGetImage(display_, DefaultRootWindow(display_), 0, 0, w, h, AllPlanes, ZPixmap);
+  Image image(w, h);
+  if (shot == nullptr) return image;
+  const auto channel = [](unsigned long pixel, unsigned long mask) {
+    int shift = 0;
+    while (mask != 0 && (mask & 1) == 0) {
+      mask >>= 1;
+      ++shift;
+    }
+    return static_cast<std::uint8_t>((pixel >> shift) & mask);
+  };
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const unsigned long p = XGetPixel(shot, x, y);
+      image.set(
+          x, y,
+          {channel(p, shot->red_mask), channel(p, shot->green_mask), channel(p, shot->blue_mask)});
+    }
+  }
+  XDestroyImage(shot);
+  return image;
+}
+
+void Screen::Settle() {
+  XSync(display_, False);
+  std::this_thread::sleep_for(80ms);
+}
+
+void Screen::MovePointer(int x, int y) {
+  XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
+  Settle();
+}
+
+void Screen::PressButton(int button) {
+  XTestFakeButtonEvent(display_, static_cast<unsigned>(button), True, CurrentTime);
+  Settle();
+}
+
+void Screen::ReleaseButton(int button) {
+  XTestFakeButtonEvent(display_, static_cast<unsigned>(button), False, CurrentTime);
+  Settle();
+}
+
+void Screen::Click(int button) {
+  PressButton(button);
+  ReleaseButton(button);
+}
+
+void Screen::TapKey(const std::string& keysym) {
+  const KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysym.c_str()));
+  ASSERT_NE(code, 0) << "no key for " << keysym;
+  XTestFakeKeyEvent(display_, code, True, CurrentTime);
+  XTestFakeKeyEvent(display_, code, False, CurrentTime);
+  Settle();
+}
+
+std::string ArtifactPath(const std::string& name) {
+  return std::string(ZIMOKLAS_E2E_ARTIFACTS) + "/" + name;
+}
+
+void WineTest::SetUp() {
+  const Program program = FindProgram();
+  if (!program.missing.empty()) {
+    if (EndToEndRequired()) FAIL() << "the end-to-end run is required, but " << program.missing;
+    GTEST_SKIP() << program.missing;
+  }
+  program_ = program.path;
+  screen_.emplace();
+  ASSERT_TRUE(screen_->ok()) << "cannot open the display";
+  registry::SeedTexts(registry::kSettingsKey, {});
+}
+
+}  // namespace zimoklas::e2e

@@ -1,0 +1,169 @@
+// What end-to-end tests need to drive Windows programs under Wine on an X display: the
+// program file, the per-user registry of the Wine prefix, processes with their exit
+// status, top-level windows, screenshots, and keyboard and pointer input through XTest.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Xlib's display, declared here so that its macros stay out of the tests.
+struct _XDisplay;  // NOLINT(bugprone-reserved-identifier)
+
+namespace zimoklas::e2e {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Milliseconds = std::chrono::milliseconds;
+
+// The program file under test, or why the end-to-end tests cannot run here (no display,
+// no Wine prefix, no program file). Starts one Wine server for the whole run.
+struct Program {
+  std::string path;
+  std::string missing;
+};
+Program FindProgram();
+// True when scripts/test demands the end-to-end run: a missing program then fails the
+// tests instead of skipping them.
+bool EndToEndRequired();
+
+// The registry of the test's Wine prefix, as `reg import` and `reg export` see it.
+namespace registry {
+inline constexpr const char* kSettingsKey = "HKEY_CURRENT_USER\\Software\\Ombra\\Zimoklas";
+struct Value {
+  std::string type;  // "REG_SZ", "REG_DWORD", "REG_BINARY", ...
+  std::string text;  // the text of a REG_SZ; the .reg notation of anything else
+};
+// Replaces the key with exactly these REG_SZ values (none: the key is removed).
+void SeedTexts(const std::string& key, const std::map<std::string, std::string>& values);
+// Imports .reg lines (without the header) as they stand, e.g. "\"SnihR\"=dword:00000007".
+void Import(const std::vector<std::string>& lines);
+// The values of a key; empty when the key does not exist.
+std::map<std::string, Value> Read(const std::string& key);
+}  // namespace registry
+
+// A process started from an argument vector; killed when still running at the end.
+class Process {
+ public:
+  explicit Process(std::vector<std::string> argv);
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  ~Process();
+
+  // The exit status once the process has ended within `timeout`.
+  std::optional<int> WaitForExit(Milliseconds timeout);
+  bool Running();
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
+
+// `wine <program> <arguments>`, for a program file or a Wine command such as "reg".
+class WineProcess : public Process {
+ public:
+  WineProcess(const std::string& program, const std::vector<std::string>& arguments);
+};
+
+struct Rgb {
+  std::uint8_t r = 0, g = 0, b = 0;
+  bool operator==(const Rgb&) const = default;
+};
+
+struct Box {
+  int left = 0, top = 0, right = 0, bottom = 0;  // right and bottom exclusive
+  bool empty() const { return right <= left || bottom <= top; }
+  int width() const { return right - left; }
+  int height() const { return bottom - top; }
+  bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+};
+
+class Image {
+ public:
+  Image() = default;
+  Image(int width, int height) : width_(width), height_(height), pixels_(width * height) {}
+  int width() const { return width_; }
+  int height() const { return height_; }
+  Rgb at(int x, int y) const { return pixels_[y * width_ + x]; }
+  void set(int x, int y, Rgb c) { pixels_[y * width_ + x] = c; }
+
+  // Pixels in `area` (the whole image by default) that match.
+  template <class Pred>
+  int Count(Pred match, std::optional<Box> area = std::nullopt) const;
+  int CountColour(Rgb colour, std::optional<Box> area = std::nullopt) const {
+    return Count([colour](Rgb c) { return c == colour; }, area);
+  }
+  // The smallest box around the pixels of a colour within `area`; empty when none.
+  Box BoundsOf(Rgb colour, std::optional<Box> area = std::nullopt) const;
+  // Written for a person to look at when a test fails.
+  bool SavePng(const std::string& path) const;
+
+ private:
+  Box Clip(std::optional<Box> area) const;
+  int width_ = 0, height_ = 0;
+  std::vector<Rgb> pixels_;
+};
+
+// The X display the programs run on (DISPLAY), with XTest input.
+class Screen {
+ public:
+  Screen();
+  Screen(const Screen&) = delete;
+  Screen& operator=(const Screen&) = delete;
+  ~Screen();
+  bool ok() const { return display_ != nullptr; }
+  int width() const;
+  int height() const;
+
+  // Mapped top-level windows with this title.
+  int CountMappedWindows(const std::string& title);
+  // Waits until a window with this title is mapped; false on timeout.
+  bool WaitForWindow(const std::string& title, Milliseconds timeout);
+  Image Capture();
+
+  // Input as a person gives it; each call is flushed and followed by a short pause so
+  // that the program sees separate events.
+  void MovePointer(int x, int y);
+  void Click(int button = 1);
+  void PressButton(int button);
+  void ReleaseButton(int button);
+  // A key by its X keysym name ("a", "Escape", "Shift_L", "Left"): press and release.
+  void TapKey(const std::string& keysym);
+
+ private:
+  void Settle();
+  ::_XDisplay* display_ = nullptr;
+};
+
+// Where a failing test leaves its screenshots.
+std::string ArtifactPath(const std::string& name);
+
+// The saver's end-to-end fixture: the program is required, the settings key is reset
+// before each test, and the screen is ready.
+class WineTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  std::string program_;
+  std::optional<Screen> screen_;
+};
+
+template <class Pred>
+int Image::Count(Pred match, std::optional<Box> area) const {
+  const Box box = Clip(area);
+  int count = 0;
+  for (int y = box.top; y < box.bottom; ++y) {
+    for (int x = box.left; x < box.right; ++x) {
+      if (match(at(x, y))) ++count;
+    }
+  }
+  return count;
+}
+
+}  // namespace zimoklas::e2e
