@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "animation/random.hpp"
 #include "animation/tick.hpp"
+#include "full_load.hpp"
 #include "platform/headless/frame.hpp"
 
 namespace zimoklas::animation {
@@ -16,41 +16,12 @@ constexpr ScaleSize kScale{1920, 1080};
 // The state is put back after this many ticks, before any flake can reach the bottom.
 constexpr int kTicksPerRound = 64;
 
-// The generator's full cost, but every value 0: no launch, and no spark ever dies.
-struct FullLoadDraws final {
-  float Draw() { return pcg.Draw() * 0.0f; }
-  Pcg32 pcg{1};
-};
-
 struct DiscardSink {
   void SetPixel(std::int32_t x, std::int32_t y, Colour colour) {
     checksum += static_cast<std::uint32_t>(x) ^ static_cast<std::uint32_t>(y) ^ colour;
   }
   std::uint32_t checksum = 0;
 };
-
-// 250-spark bursts in the middle of the sky, flakes spread over the top rows with every
-// speed; both stay mostly on screen for a round.
-std::unique_ptr<AnimationState> FullLoad() {
-  auto s = std::make_unique<AnimationState>();
-  Pcg32 random(7);
-  s->FireworkColour = static_cast<float>(MakeColour(255, 200, 40));
-  s->SnowColour = 0xFFFFFF;
-  for (std::size_t i = 0; i < kSparkSlots; ++i) {
-    const double angle = random.Draw() * 6.283185307179586;
-    s->Sparks[i] = {kTrue,
-                    i < 250 ? 640.0 : 1280.0,
-                    400,
-                    (random.Draw() * 7 + 1) * std::sin(angle),
-                    (random.Draw() * 7 + 1) * std::cos(angle),
-                    0};
-  }
-  for (Flake& flake : s->Flakes) {
-    flake = {kTrue, std::floor(random.Draw() * 1920.0), std::floor(random.Draw() * 700.0),
-             random.Draw() * 4.0 + 1.0};
-  }
-  return s;
-}
 
 template <class Sink>
 void RunFullLoad(benchmark::State& bench, Sink& sink) {

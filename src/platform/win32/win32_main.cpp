@@ -47,7 +47,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     if (!window.alive()) return;
     HDC dc = GetDC(window.handle());
     win32::WindowPixels pixels(dc);
-    static_cast<void>(pixels);
+    form.Timer1_Timer(pixels);
     ReleaseDC(window.handle(), dc);
   };
   return win32::RunMessageLoop(tick, kAnimationPeriod);

@@ -16,7 +16,7 @@ class WindowPixels {
   explicit WindowPixels(HDC dc) : dc_(dc) {}
   // Colour is 0x00BBGGRR, which is what GDI's COLORREF holds. Pixels outside the
   // window are clipped by the system.
-  void set(std::int32_t x, std::int32_t y, Colour colour) { SetPixelV(dc_, x, y, colour); }
+  void SetPixel(std::int32_t x, std::int32_t y, Colour colour) { SetPixelV(dc_, x, y, colour); }
 
  private:
   HDC dc_;
