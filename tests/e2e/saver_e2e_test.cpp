@@ -182,6 +182,40 @@ TEST_F(SaverTest, TheNoticeIgnoresMovesAndClicks) {
   ExpectEndsOn(*saver, [&] { screen_->TapKey("space"); });
 }
 
+TEST_F(SaverTest, TextsFollowTheScreenDpi) {
+  const std::map<std::string, std::string> redSnow = {
+      {"SnihR", "255"}, {"SnihG", "0"}, {"SnihB", "0"}};
+  auto at96 = StartSaver(redSnow);
+  const Image shot96 = Shot("saver-96dpi");
+  ExpectEndsOn(*at96, [&] { screen_->TapKey("a"); });
+
+  // 120 dots per inch: 12 twips a pixel, fonts a quarter larger.
+  const std::string desktop = "[HKEY_CURRENT_USER\\Control Panel\\Desktop]";
+  registry::Import({desktop, "\"LogPixels\"=dword:00000078"});
+  struct Restore {
+    std::string key;
+    ~Restore() { registry::Import({key, "\"LogPixels\"=-"}); }
+  } restore{desktop};
+  auto at120 = StartSaver(redSnow);
+  const Image shot120 = Shot("saver-120dpi");
+  ExpectEndsOn(*at120, [&] { screen_->TapKey("a"); });
+
+  // The clock line's top goes from 8 to 10 pixels, the large line's from 88 to 110; the
+  // glyphs inside them grow by 1.25.
+  const Box clock96 = shot96.BoundsOf(kWhite, Box{0, 0, 1920, 60});
+  const Box clock120 = shot120.BoundsOf(kWhite, Box{0, 0, 1920, 75});
+  ASSERT_FALSE(clock96.empty());
+  ASSERT_FALSE(clock120.empty());
+  EXPECT_NEAR(clock120.top, 10 + (clock96.top - 8) * 1.25, 3);
+  EXPECT_NEAR(clock120.height(), clock96.height() * 1.25, 4);
+  const Box large96 = shot96.BoundsOf(kBlue, kLargeBand);
+  const Box large120 = shot120.BoundsOf(kBlue, Box{0, 142, 1920, 420});
+  ASSERT_FALSE(large120.empty());
+  EXPECT_NEAR(large120.top, 110 + (large96.top - 88) * 1.25, 5);
+  EXPECT_NEAR(large120.width(), large96.width() * 1.25, large96.width() * 0.04);
+  EXPECT_NEAR(CentreX(large120), 960, 10);
+}
+
 TEST_F(SaverTest, PreviewEndsAtOnceAndShowsNothing) {
   const auto start = Clock::now();
   WineProcess preview(program_, {"/p", "65552"});
