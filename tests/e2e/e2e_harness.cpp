@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <fcntl.h>
 #include <png.h>
 #include <signal.h>
 #include <spawn.h>
@@ -246,9 +247,20 @@ Process::Process(std::vector<std::string> argv) {
   std::vector<char*> pointers;
   for (std::string& word : argv) pointers.push_back(word.data());
   pointers.push_back(nullptr);
-  if (posix_spawnp(&pid_, pointers[0], nullptr, nullptr, pointers.data(), environ) != 0) {
+  // Output goes to a log, not to the test's own pipes: Wine's desktop process inherits
+  // them and outlives the program, and ctest would wait for it.
+  const std::string log = ArtifactPath("wine-output.log");
+  std::filesystem::create_directories(std::filesystem::path(log).parent_path());
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                   O_WRONLY | O_CREAT | O_APPEND, 0644);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  if (posix_spawnp(&pid_, pointers[0], &actions, nullptr, pointers.data(), environ) != 0) {
     pid_ = -1;
   }
+  posix_spawn_file_actions_destroy(&actions);
 }
 
 Process::~Process() {
