@@ -508,4 +508,8 @@ void WineTest::SetUp() {
   registry::SeedTexts(registry::kSettingsKey, {});
 }
 
+void WineTest::TearDown() {
+  if (!program_.empty()) registry::SeedTexts(registry::kSettingsKey, {});
+}
+
 }  // namespace zimoklas::e2e

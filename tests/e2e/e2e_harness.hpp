@@ -145,11 +145,13 @@ class Screen {
 // Where a failing test leaves its screenshots.
 std::string ArtifactPath(const std::string& name);
 
-// The saver's end-to-end fixture: the program is required, the settings key is reset
-// before each test, and the screen is ready.
+// The saver's end-to-end fixture: the program is required, the settings key is removed
+// before and after each test (the prefix is shared with scripts/run), and the screen is
+// ready.
 class WineTest : public ::testing::Test {
  protected:
   void SetUp() override;
+  void TearDown() override;
   std::string program_;
   std::optional<Screen> screen_;
 };

@@ -35,6 +35,9 @@ class SaverTest : public WineTest {
   // system reports when the window appears counts there) and starts the saver.
   std::unique_ptr<WineProcess> StartSaver(const std::map<std::string, std::string>& settings) {
     registry::SeedTexts(registry::kSettingsKey, settings);
+    return Launch();
+  }
+  std::unique_ptr<WineProcess> Launch() {
     screen_->MovePointer(kLargeX, kLargeY);
     auto saver = std::make_unique<WineProcess>(program_, std::vector<std::string>{"/s"});
     EXPECT_TRUE(screen_->WaitForWindow(kTitle, 20s)) << "the scene window never appeared";
@@ -143,6 +146,28 @@ TEST_F(SaverTest, SecondTextReplacesTheYearWhenPfIsOff) {
   EXPECT_GT(differing, 5000);
   // The greeting line is the same in both.
   EXPECT_NEAR(year.CountColour(kBlue, kGreetingBand), text.CountColour(kBlue, kGreetingBand), 60);
+}
+
+TEST_F(SaverTest, AStoredValueOfAnotherTypeGivesItsDefaultAndIsLeftAlone) {
+  const std::string greeting = "\u0160\u0165astn\u00FD \"nov\u00FD\" rok \\ 2027";
+  registry::SeedTexts(registry::kSettingsKey,
+                      {{"SnihG", "0"}, {"SnihB", "0"}, {"Text1", greeting}});
+  registry::Import({std::string("[") + registry::kSettingsKey + "]", "\"SnihR\"=dword:00000000"});
+  auto saver = Launch();
+  std::this_thread::sleep_for(1s);
+  const Image shot = Shot("saver-dword-red");
+  EXPECT_GE(shot.CountColour(kSnow), 300) << "red falls back to 255: the snow is (255, 0, 0)";
+  ExpectEndsOn(*saver, [&] { screen_->TapKey("a"); });
+
+  // The saver only reads the store.
+  const auto stored = registry::Read(registry::kSettingsKey);
+  ASSERT_EQ(stored.size(), 4u);
+  EXPECT_EQ(stored.at("SnihR").type, "REG_DWORD");
+  EXPECT_EQ(stored.at("SnihR").text, "00000000");
+  EXPECT_EQ(stored.at("SnihG").type, "REG_SZ");
+  EXPECT_EQ(stored.at("SnihG").text, "0");
+  EXPECT_EQ(stored.at("SnihB").text, "0");
+  EXPECT_EQ(stored.at("Text1").text, greeting);
 }
 
 TEST_F(SaverTest, TenMovesOverTheSkyKeepTheSaverAndTheEleventhEndsIt) {
