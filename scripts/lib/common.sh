@@ -20,6 +20,13 @@ wine_prefix() {
       >/dev/null 2>&1 || true
     WINEPREFIX="$prefix" wineserver -w || true
   fi
+  # This Wine build does not pick up its own fonts from its data folder: without a copy in
+  # the prefix, caption buttons (Marlett) show as letters and dialogs lose Tahoma.
+  local fonts=/usr/share/wine/fonts
+  if [[ -d $fonts && ! -f "$prefix/drive_c/windows/Fonts/marlett.ttf" ]]; then
+    mkdir -p "$prefix/drive_c/windows/Fonts"
+    cp "$fonts"/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  fi
   export WINEPREFIX="$prefix"
 }
 

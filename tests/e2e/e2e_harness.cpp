@@ -410,6 +410,29 @@ int CountTitled(Display* display, Window parent, const std::string& title, int d
   return found;
 }
 
+// The first mapped window with this title, searched as CountTitled does; 0 when none.
+Window FindTitled(Display* display, Window parent, const std::string& title, int depth) {
+  Window root = 0, up = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(display, parent, &root, &up, &children, &count) == 0) return 0;
+  Window found = 0;
+  for (unsigned i = 0; i < count && found == 0; ++i) {
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display, children[i], &attributes) == 0 ||
+        attributes.map_state != IsViewable) {
+      continue;
+    }
+    if (WindowTitle(display, children[i]) == title) {
+      found = children[i];
+    } else if (depth > 0) {
+      found = FindTitled(display, children[i], title, depth - 1);
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
 int IgnoreXErrors(Display* /*display*/, XErrorEvent* /*event*/) {
   return 0;  // windows come and go while they are listed
 }
@@ -422,6 +445,23 @@ int Screen::CountMappedWindows(const std::string& title) {
   XSync(display_, False);
   XSetErrorHandler(previous);
   return count;
+}
+
+Box Screen::WindowBox(const std::string& title) {
+  XErrorHandler previous = XSetErrorHandler(&IgnoreXErrors);
+  Box box;
+  const Window window = FindTitled(display_, DefaultRootWindow(display_), title, 1);
+  XWindowAttributes attributes{};
+  Window child = 0;
+  int x = 0, y = 0;
+  if (window != 0 && XGetWindowAttributes(display_, window, &attributes) != 0 &&
+      XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child) !=
+          0) {
+    box = {x, y, x + attributes.width, y + attributes.height};
+  }
+  XSync(display_, False);
+  XSetErrorHandler(previous);
+  return box;
 }
 
 bool Screen::WaitForWindow(const std::string& title, Milliseconds timeout) {

@@ -126,6 +126,9 @@ class Screen {
   int CountMappedWindows(const std::string& title);
   // Waits until a window with this title is mapped; false on timeout.
   bool WaitForWindow(const std::string& title, Milliseconds timeout);
+  // The screen rectangle of the first mapped top-level window with this title, frame
+  // included; empty when there is none.
+  Box WindowBox(const std::string& title);
   Image Capture();
 
   // Input as a person gives it; each call is flushed and followed by a short pause so

@@ -1,0 +1,237 @@
+// The settings window of Zimoklas.scr under Wine as a user meets it: the stored settings
+// in the controls, OK and Enter saving all six, Storno, Esc and the close box saving
+// nothing, Default, the check box and second text, the keyboard on a colour bar, and the
+// about panel folding out.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "e2e_harness.hpp"
+
+namespace zimoklas::e2e {
+namespace {
+
+constexpr const char* kTitle = "Zimoklas  by Ombra Software";
+// The design client area at 96 DPI, where 15 twips make a pixel.
+constexpr int kClientWidth = 4455 / 15;
+constexpr int kClientHeight = 3105 / 15;
+constexpr int kFoldedHeight = 3480 / 15;
+constexpr int kUnfoldedHeight = 5985 / 15;
+
+using Settings = std::map<std::string, std::string>;
+const Settings kDefaults = {{"SnihR", "255"},  {"SnihG", "255"},
+                            {"SnihB", "255"},  {"Text1", "Veselé vánoce a šťastný nový rok..."},
+                            {"Text2", "P.F."}, {"pf", "1"}};
+
+Image Crop(const Image& image, const Box& box) {
+  Image part(box.width(), box.height());
+  for (int y = 0; y < box.height(); ++y) {
+    for (int x = 0; x < box.width(); ++x) part.set(x, y, image.at(box.left + x, box.top + y));
+  }
+  return part;
+}
+
+class SettingsTest : public WineTest {
+ protected:
+  // Seeds the settings and opens the settings window, as the display settings do.
+  void Open(const Settings& settings) {
+    registry::SeedTexts(registry::kSettingsKey, settings);
+    screen_->MovePointer(screen_->width() - 10, screen_->height() - 10);
+    program = std::make_unique<WineProcess>(program_, std::vector<std::string>{"/c"});
+    ASSERT_TRUE(screen_->WaitForWindow(kTitle, 20s)) << "the settings window never appeared";
+    std::this_thread::sleep_for(500ms);
+    window = screen_->WindowBox(kTitle);
+    ASSERT_FALSE(window.empty());
+    // The frame is as wide on the left as on the right and below; the rest is the title.
+    border = (window.width() - kClientWidth) / 2;
+    origin = {window.left + border, window.bottom - border - kClientHeight};
+    EXPECT_EQ(window.width(), kClientWidth + 2 * border);
+    // Keys go to the window under the pointer: park it on the title bar.
+    screen_->MovePointer(window.left + window.width() / 3, window.top + 4);
+  }
+
+  // A point of the client area, given in twips.
+  void ClickAt(int xTwips, int yTwips) {
+    screen_->MovePointer(origin.x + xTwips / 15, origin.y + yTwips / 15);
+    screen_->Click();
+  }
+  void ClickDefault() { ClickAt(120 + 547, 2640 + 187); }
+  void ClickOk() { ClickAt(2040 + 547, 2640 + 187); }
+
+  void ExpectEnds() {
+    const std::optional<int> status = program->WaitForExit(10s);
+    ASSERT_TRUE(status.has_value()) << "the program is still running";
+    EXPECT_EQ(*status, 0);
+    EXPECT_EQ(screen_->CountMappedWindows(kTitle), 0);
+  }
+
+  Settings Stored() {
+    Settings texts;
+    for (const auto& [name, value] : registry::Read(registry::kSettingsKey)) {
+      EXPECT_EQ(value.type, "REG_SZ") << name;
+      texts[name] = value.text;
+    }
+    return texts;
+  }
+
+  Image Shot(const std::string& name) {
+    const Image image = Crop(screen_->Capture(), screen_->WindowBox(kTitle));
+    const std::string path = ArtifactPath(name + ".png");
+    image.SavePng(path);
+    RecordProperty("screenshot", path);
+    return image;
+  }
+
+  std::unique_ptr<WineProcess> program;
+  Box window;
+  int border = 0;
+  struct {
+    int x = 0, y = 0;
+  } origin;
+};
+
+TEST_F(SettingsTest, EnterWritesTheSixValuesBackUnchanged) {
+  const Settings stored = {{"SnihR", "10"},   {"SnihG", "200"},         {"SnihB", "0"},
+                           {"Text1", "Ahoj"}, {"Text2", "Šťastný rok"}, {"pf", "0"}};
+  Open(stored);
+  // The swatch and the three labels show the stored colour in their tints.
+  const Image shot = Shot("settings-stored-colour");
+  const Box client{border, origin.y - window.top, border + kClientWidth,
+                   origin.y - window.top + kClientHeight};
+  const int swatchX = client.left + (120 + 3360 + 367) / 15;
+  const int swatchY = client.top + (120 + 240 + 487) / 15;
+  EXPECT_EQ(shot.at(swatchX, swatchY), (Rgb{10, 200, 0}));
+  const Box labels{client.left + 240 / 15, client.top + 360 / 15, client.left + 840 / 15,
+                   client.top + 1260 / 15};
+  EXPECT_GT(shot.CountColour({133, 0, 0}, labels), 0) << "R = 10 in its tint";
+  EXPECT_GT(shot.CountColour({0, 132, 0}, labels), 0) << "G = 200 in its tint";
+  EXPECT_GT(shot.CountColour({0, 0, 128}, labels), 0) << "B = 0 in its tint";
+
+  // With the store emptied behind the window's back, Enter writes back what it loaded.
+  registry::SeedTexts(registry::kSettingsKey, {});
+  screen_->TapKey("Return");
+  ExpectEnds();
+  EXPECT_EQ(Stored(), stored);
+}
+
+TEST_F(SettingsTest, EscAndTheCloseBoxWriteNothing) {
+  Open(kDefaults);
+  registry::SeedTexts(registry::kSettingsKey, {});
+  screen_->TapKey("Escape");
+  ExpectEnds();
+  EXPECT_TRUE(Stored().empty()) << "Esc wrote to the store";
+
+  Open(kDefaults);
+  registry::SeedTexts(registry::kSettingsKey, {});
+  // The close box sits at the right end of the title bar.
+  screen_->MovePointer(window.right - border - 8, window.top + border + 7);
+  screen_->Click();
+  ExpectEnds();
+  EXPECT_TRUE(Stored().empty()) << "the close box wrote to the store";
+}
+
+TEST_F(SettingsTest, DefaultThenOkWritesTheDefaults) {
+  Open({{"SnihR", "0"},
+        {"SnihG", "1"},
+        {"SnihB", "2"},
+        {"Text1", "první"},
+        {"Text2", "druhý"},
+        {"pf", "0"}});
+  ClickDefault();
+  ClickOk();
+  ExpectEnds();
+  EXPECT_EQ(Stored(), kDefaults);
+}
+
+TEST_F(SettingsTest, UntickingAndTypingTheSecondTextIsSaved) {
+  Open({});
+  ClickAt(120 + 90, 1920 + 97);  // the check box's square
+  ClickAt(360 + 600, 2160 + 142);
+  screen_->TapKey("End");
+  for (int i = 0; i < 4; ++i) screen_->TapKey("BackSpace");  // "P.F."
+  for (const char* key : {"n", "o", "v", "y", "space", "r", "o", "k"}) screen_->TapKey(key);
+  ClickOk();
+  ExpectEnds();
+  Settings expected = kDefaults;
+  expected["pf"] = "0";
+  expected["Text2"] = "novy rok";
+  EXPECT_EQ(Stored(), expected);
+}
+
+TEST_F(SettingsTest, KeyboardMovesTheColourBars) {
+  Open({});
+  // The red bar has the focus when the window opens; Tab moves on to the green one.
+  for (int i = 0; i < 3; ++i) screen_->TapKey("Left");
+  screen_->TapKey("Tab");
+  screen_->TapKey("Home");
+  screen_->TapKey("Return");
+  ExpectEnds();
+  Settings expected = kDefaults;
+  expected["SnihR"] = "252";
+  expected["SnihG"] = "0";
+  EXPECT_EQ(Stored(), expected);
+}
+
+TEST_F(SettingsTest, DraggedThumbRecoloursTheSwatchBeforeItIsLetGo) {
+  Open({});
+  // The red bar's thumb sits at its right end, just left of the right arrow.
+  const int barY = origin.y + (120 + 240 + 127) / 15;
+  const int thumbX = origin.x + (120 + 840 + 2415) / 15 - 17 - 8;
+  screen_->MovePointer(thumbX, barY);
+  screen_->PressButton(1);
+  screen_->MovePointer(thumbX - 40, barY);
+  screen_->MovePointer(thumbX - 80, barY);
+  std::this_thread::sleep_for(300ms);
+  const Image dragging = Shot("settings-dragging");
+  const int top = origin.y - window.top;
+  const Rgb swatch = dragging.at(border + (120 + 3360 + 367) / 15, top + (120 + 240 + 487) / 15);
+  screen_->ReleaseButton(1);
+  EXPECT_LT(swatch.r, 255) << "the swatch followed the thumb while it was held";
+  EXPECT_EQ(swatch.g, 255);
+  EXPECT_EQ(swatch.b, 255);
+
+  screen_->MovePointer(window.left + window.width() / 3, window.top + 4);
+  screen_->TapKey("Return");
+  ExpectEnds();
+  EXPECT_EQ(Stored()["SnihR"], std::to_string(swatch.r)) << "the release kept that position";
+}
+
+TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
+  Open({});
+  EXPECT_EQ(window.height(), kClientHeight + border + (origin.y - window.top));
+  const Image folded = Shot("settings-folded");
+  const Rgb kMaroon{128, 0, 0};
+  EXPECT_EQ(folded.CountColour(kMaroon), 0);
+
+  ClickAt(1380 + 240, 2640 + 187);
+  std::this_thread::sleep_for(300ms);
+  Box unfolded = screen_->WindowBox(kTitle);
+  EXPECT_EQ(unfolded.height(), kUnfoldedHeight);
+  EXPECT_EQ(unfolded.left, window.left) << "the window keeps its place";
+  EXPECT_EQ(unfolded.width(), window.width());
+  screen_->MovePointer(screen_->width() - 10, screen_->height() - 10);  // no tooltip
+  std::this_thread::sleep_for(300ms);
+  const Image open = Shot("settings-unfolded");
+  const int top = origin.y - window.top;
+  // The paragraph in maroon, and the title, author, ownership and version lines in black.
+  const Box paragraph{border + 120 / 15, top + 4680 / 15, border + 4365 / 15, top + 5355 / 15};
+  EXPECT_GT(open.CountColour(kMaroon, paragraph), 200);
+  for (int labelTop : {3360, 3720, 3960, 5400}) {
+    const Box line{border + 120 / 15, top + labelTop / 15, border + 4300 / 15,
+                   top + (labelTop + 195) / 15};
+    EXPECT_GT(open.CountColour({0, 0, 0}, line), 20) << "text at " << labelTop;
+  }
+
+  screen_->MovePointer(origin.x + (1380 + 240) / 15, origin.y + (2640 + 187) / 15);
+  screen_->Click();
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(screen_->WindowBox(kTitle).height(), kFoldedHeight);
+  screen_->TapKey("Escape");
+  ExpectEnds();
+}
+
+}  // namespace
+}  // namespace zimoklas::e2e
