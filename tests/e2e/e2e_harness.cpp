@@ -387,13 +387,13 @@ std::string WindowTitle(Display* display, Window window) {
 }
 
 // Mapped windows with this title among the root's children and, for a window manager's
-// frames, their children.
-int CountTitled(Display* display, Window parent, const std::string& title, int depth) {
+// frames, their children; bottom first, in stacking order.
+void ListTitled(Display* display, Window parent, const std::string& title, int depth,
+                std::vector<Window>& found) {
   Window root = 0, up = 0;
   Window* children = nullptr;
   unsigned count = 0;
-  if (XQueryTree(display, parent, &root, &up, &children, &count) == 0) return 0;
-  int found = 0;
+  if (XQueryTree(display, parent, &root, &up, &children, &count) == 0) return;
   for (unsigned i = 0; i < count; ++i) {
     XWindowAttributes attributes{};
     if (XGetWindowAttributes(display, children[i], &attributes) == 0 ||
@@ -401,36 +401,12 @@ int CountTitled(Display* display, Window parent, const std::string& title, int d
       continue;
     }
     if (WindowTitle(display, children[i]) == title) {
-      ++found;
+      found.push_back(children[i]);
     } else if (depth > 0) {
-      found += CountTitled(display, children[i], title, depth - 1);
+      ListTitled(display, children[i], title, depth - 1, found);
     }
   }
   if (children != nullptr) XFree(children);
-  return found;
-}
-
-// The first mapped window with this title, searched as CountTitled does; 0 when none.
-Window FindTitled(Display* display, Window parent, const std::string& title, int depth) {
-  Window root = 0, up = 0;
-  Window* children = nullptr;
-  unsigned count = 0;
-  if (XQueryTree(display, parent, &root, &up, &children, &count) == 0) return 0;
-  Window found = 0;
-  for (unsigned i = 0; i < count && found == 0; ++i) {
-    XWindowAttributes attributes{};
-    if (XGetWindowAttributes(display, children[i], &attributes) == 0 ||
-        attributes.map_state != IsViewable) {
-      continue;
-    }
-    if (WindowTitle(display, children[i]) == title) {
-      found = children[i];
-    } else if (depth > 0) {
-      found = FindTitled(display, children[i], title, depth - 1);
-    }
-  }
-  if (children != nullptr) XFree(children);
-  return found;
 }
 
 int IgnoreXErrors(Display* /*display*/, XErrorEvent* /*event*/) {
@@ -440,28 +416,32 @@ int IgnoreXErrors(Display* /*display*/, XErrorEvent* /*event*/) {
 }  // namespace
 
 int Screen::CountMappedWindows(const std::string& title) {
-  XErrorHandler previous = XSetErrorHandler(&IgnoreXErrors);
-  const int count = CountTitled(display_, DefaultRootWindow(display_), title, 1);
-  XSync(display_, False);
-  XSetErrorHandler(previous);
-  return count;
+  return static_cast<int>(WindowBoxes(title).size());
 }
 
-Box Screen::WindowBox(const std::string& title) {
+std::vector<Box> Screen::WindowBoxes(const std::string& title) {
   XErrorHandler previous = XSetErrorHandler(&IgnoreXErrors);
-  Box box;
-  const Window window = FindTitled(display_, DefaultRootWindow(display_), title, 1);
-  XWindowAttributes attributes{};
-  Window child = 0;
-  int x = 0, y = 0;
-  if (window != 0 && XGetWindowAttributes(display_, window, &attributes) != 0 &&
-      XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child) !=
-          0) {
-    box = {x, y, x + attributes.width, y + attributes.height};
+  std::vector<Window> windows;
+  ListTitled(display_, DefaultRootWindow(display_), title, 1, windows);
+  std::vector<Box> boxes;
+  for (const Window window : windows) {
+    XWindowAttributes attributes{};
+    Window child = 0;
+    int x = 0, y = 0;
+    if (XGetWindowAttributes(display_, window, &attributes) != 0 &&
+        XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y,
+                              &child) != 0) {
+      boxes.push_back({x, y, x + attributes.width, y + attributes.height});
+    }
   }
   XSync(display_, False);
   XSetErrorHandler(previous);
-  return box;
+  return boxes;
+}
+
+Box Screen::WindowBox(const std::string& title) {
+  const std::vector<Box> boxes = WindowBoxes(title);
+  return boxes.empty() ? Box{} : boxes.front();
 }
 
 bool Screen::WaitForWindow(const std::string& title, Milliseconds timeout) {

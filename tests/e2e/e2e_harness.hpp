@@ -126,8 +126,10 @@ class Screen {
   int CountMappedWindows(const std::string& title);
   // Waits until a window with this title is mapped; false on timeout.
   bool WaitForWindow(const std::string& title, Milliseconds timeout);
-  // The screen rectangle of the first mapped top-level window with this title, frame
-  // included; empty when there is none.
+  // The screen rectangles of the mapped top-level windows with this title, frame
+  // included, bottom first in stacking order.
+  std::vector<Box> WindowBoxes(const std::string& title);
+  // The bottom one of them; empty when there is none.
   Box WindowBox(const std::string& title);
   Image Capture();
 

@@ -1,13 +1,14 @@
 // The settings window of Zimoklas.scr under Wine as a user meets it: the stored settings
 // in the controls, OK and Enter saving all six, Storno, Esc and the close box saving
-// nothing, Default, the check box and second text, the keyboard on a colour bar, and the
-// about panel folding out.
+// nothing, Default, the check box and second text, the keyboard on a colour bar, a save
+// the registry refuses, and the about panel folding out.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "e2e_harness.hpp"
 
@@ -197,6 +198,39 @@ TEST_F(SettingsTest, DraggedThumbRecoloursTheSwatchBeforeItIsLetGo) {
   screen_->TapKey("Return");
   ExpectEnds();
   EXPECT_EQ(Stored()["SnihR"], std::to_string(swatch.r)) << "the release kept that position";
+}
+
+TEST_F(SettingsTest, ARefusedSaveIsReportedAndTheEditsStayInTheWindow) {
+  // While Software\Ombra is volatile, the registry refuses to create the settings key.
+  struct Unblock {
+    ~Unblock() { registry::Import({"[-HKEY_CURRENT_USER\\Software\\Ombra]"}); }
+  } unblock;
+  WineProcess block(ZIMOKLAS_VOLATILE_KEY_PATH, {});
+  ASSERT_EQ(block.WaitForExit(60s), std::optional<int>(0)) << "no volatile key";
+
+  Open({});
+  for (int i = 0; i < 3; ++i) screen_->TapKey("Left");  // red to 252
+  screen_->TapKey("Return");
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(program->Running()) << "the window closed and lost the edits";
+  const std::vector<Box> boxes = screen_->WindowBoxes(kTitle);
+  ASSERT_EQ(boxes.size(), 2u) << "the settings window and a message box";
+  const Box& message = boxes.back();
+  Crop(screen_->Capture(), message).SavePng(ArtifactPath("settings-save-refused.png"));
+  EXPECT_TRUE(Stored().empty());
+
+  // Once the message is read and the store takes writes again, OK saves the kept edits.
+  screen_->MovePointer((message.left + message.right) / 2, message.top + 4);
+  screen_->TapKey("Return");
+  std::this_thread::sleep_for(500ms);
+  EXPECT_EQ(screen_->CountMappedWindows(kTitle), 1);
+  registry::Import({"[-HKEY_CURRENT_USER\\Software\\Ombra]"});
+  screen_->MovePointer(window.left + window.width() / 3, window.top + 4);
+  screen_->TapKey("Return");
+  ExpectEnds();
+  Settings expected = kDefaults;
+  expected["SnihR"] = "252";
+  EXPECT_EQ(Stored(), expected);
 }
 
 TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
