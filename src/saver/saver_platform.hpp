@@ -37,7 +37,7 @@ RectF Union(const RectF& a, const RectF& b);
 
 enum class Charset : std::uint8_t { Western, CentralEuropean };
 
-struct FontSpec {
+struct FontDesign {
   std::string_view face;  // "Arial" or "MS Sans Serif"; the backend maps it to what exists
   float points = 8;
   bool bold = false;
@@ -74,7 +74,7 @@ class SaverWindow {
   virtual SizeF ClientSize() const = 0;
 
   // Extent of a one-line text in the given font, in pixels.
-  virtual SizeF MeasureText(const FontSpec& font, std::string_view utf8) = 0;
+  virtual SizeF MeasureText(const FontDesign& font, std::string_view utf8) = 0;
   // Repaints an area: black background, then the labels' glyphs over it.
   virtual void Repaint(const RectF& area) = 0;
 };

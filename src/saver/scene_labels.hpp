@@ -22,7 +22,7 @@ struct LabelDesign {
   Colour colour;
   float leftTwips;
   float topTwips;
-  FontSpec font;
+  FontDesign font;
 };
 
 inline constexpr std::string_view kNoticeText =

@@ -43,7 +43,7 @@ void HeadlessWindow::SetBounds(float newLeft, float newTop, float width, float h
   }
 }
 
-saver::SizeF HeadlessWindow::MeasureText(const saver::FontSpec& font, std::string_view utf8) {
+saver::SizeF HeadlessWindow::MeasureText(const saver::FontDesign& font, std::string_view utf8) {
   const auto it = extents_.find(std::string(utf8));
   if (it != extents_.end()) return it->second;
   std::size_t characters = 0;

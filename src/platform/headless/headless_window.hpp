@@ -38,7 +38,7 @@ class HeadlessWindow final : public saver::SaverWindow {
   saver::SizeF PrimaryScreenSize() const override { return screen_; }
   void SetBounds(float left, float top, float width, float height) override;
   saver::SizeF ClientSize() const override { return client_; }
-  saver::SizeF MeasureText(const saver::FontSpec& font, std::string_view utf8) override;
+  saver::SizeF MeasureText(const saver::FontDesign& font, std::string_view utf8) override;
   void Repaint(const saver::RectF& area) override { repaints.push_back(area); }
 
   struct SetWindowPosCall {

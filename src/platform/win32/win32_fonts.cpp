@@ -22,26 +22,26 @@ FontCache::~FontCache() {
   if (measureDc_ != nullptr) DeleteDC(measureDc_);
 }
 
-HFONT FontCache::Get(const saver::FontSpec& spec) {
+HFONT FontCache::Get(const saver::FontDesign& font) {
   for (const Entry& e : entries_) {
-    if (e.face == spec.face && e.points == spec.points && e.bold == spec.bold &&
-        e.charset == spec.charset) {
+    if (e.face == font.face && e.points == font.points && e.bold == font.bold &&
+        e.charset == font.charset) {
       return e.font;
     }
   }
   // A negative height asks for the em height, which is what a point size measures.
-  const int height = -static_cast<int>(std::lround(spec.points * dpi_ / 72.0f));
-  const std::wstring face = Utf8ToWide(spec.face);
-  HFONT font = CreateFontW(height, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                           CharsetOf(spec.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face.c_str());
-  if (font == nullptr) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  entries_.push_back({std::string(spec.face), spec.points, spec.bold, spec.charset, font});
-  return font;
+  const int height = -static_cast<int>(std::lround(font.points * dpi_ / 72.0f));
+  const std::wstring face = Utf8ToWide(font.face);
+  HFONT handle = CreateFontW(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                             CharsetOf(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face.c_str());
+  if (handle == nullptr) handle = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  entries_.push_back({std::string(font.face), font.points, font.bold, font.charset, handle});
+  return handle;
 }
 
-saver::SizeF FontCache::Measure(const saver::FontSpec& spec, std::string_view utf8) {
-  const HGDIOBJ old = SelectObject(measureDc_, Get(spec));
+saver::SizeF FontCache::Measure(const saver::FontDesign& font, std::string_view utf8) {
+  const HGDIOBJ old = SelectObject(measureDc_, Get(font));
   const std::wstring text = Utf8ToWide(utf8);
   SIZE extent{};
   TEXTMETRICW metrics{};

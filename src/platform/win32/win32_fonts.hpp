@@ -20,9 +20,9 @@ class FontCache {
   ~FontCache();
 
   // The GDI font for a design font; its height is the point size at the cache's DPI.
-  HFONT Get(const saver::FontSpec& spec);
+  HFONT Get(const saver::FontDesign& font);
   // Extent of a one-line text: its advance width and the font's line height.
-  saver::SizeF Measure(const saver::FontSpec& spec, std::string_view utf8);
+  saver::SizeF Measure(const saver::FontDesign& font, std::string_view utf8);
 
  private:
   struct Entry {

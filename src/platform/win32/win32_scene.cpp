@@ -124,7 +124,7 @@ saver::SizeF SceneWindow::ClientSize() const {
   return {static_cast<float>(client.right), static_cast<float>(client.bottom)};
 }
 
-saver::SizeF SceneWindow::MeasureText(const saver::FontSpec& font, std::string_view utf8) {
+saver::SizeF SceneWindow::MeasureText(const saver::FontDesign& font, std::string_view utf8) {
   return fonts_->Measure(font, utf8);
 }
 

@@ -44,7 +44,7 @@ class SceneWindow final : public saver::SaverWindow {
   saver::SizeF PrimaryScreenSize() const override;
   void SetBounds(float left, float top, float width, float height) override;
   saver::SizeF ClientSize() const override;
-  saver::SizeF MeasureText(const saver::FontSpec& font, std::string_view utf8) override;
+  saver::SizeF MeasureText(const saver::FontDesign& font, std::string_view utf8) override;
   void Repaint(const saver::RectF& area) override;
 
  private:

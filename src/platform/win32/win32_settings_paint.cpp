@@ -22,8 +22,8 @@ COLORREF OutlineColour() {
 
 }  // namespace
 
-saver::FontSpec SystemFont(const saver::FontSpec& design) {
-  saver::FontSpec font = design;
+saver::FontDesign SystemFont(const saver::FontDesign& design) {
+  saver::FontDesign font = design;
   // The old raster face has no glyphs beyond its code page; its TrueType successor has
   // the Czech letters and the same metrics at 8 points.
   if (font.face == "MS Sans Serif") font.face = "Microsoft Sans Serif";
