@@ -4,6 +4,7 @@
 // the registry refuses, and the about panel folding out.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <memory>
 #include <string>
@@ -47,16 +48,20 @@ class SettingsTest : public WineTest {
     window = screen_->WindowBox(kTitle);
     ASSERT_FALSE(window.empty());
     // The frame is as wide on the left as on the right and below; the rest is the title.
-    border = (window.width() - kClientWidth) / 2;
-    origin = {window.left + border, window.bottom - border - kClientHeight};
-    EXPECT_EQ(window.width(), kClientWidth + 2 * border);
+    border = (window.width() - Px(4455)) / 2;
+    origin = {window.left + border, window.bottom - border - Px(3105)};
+    EXPECT_EQ(window.width(), Px(4455) + 2 * border);
     // Keys go to the window under the pointer: park it on the title bar.
     screen_->MovePointer(window.left + window.width() / 3, window.top + 4);
   }
 
+  // Pixels for twips at the display's DPI, rounded as the window rounds them.
+  int Px(int twips) const {
+    return static_cast<int>(std::lrint(static_cast<double>(twips) / twipsPerPixel));
+  }
   // A point of the client area, given in twips.
   void ClickAt(int xTwips, int yTwips) {
-    screen_->MovePointer(origin.x + xTwips / 15, origin.y + yTwips / 15);
+    screen_->MovePointer(origin.x + Px(xTwips), origin.y + Px(yTwips));
     screen_->Click();
   }
   void ClickDefault() { ClickAt(120 + 547, 2640 + 187); }
@@ -87,6 +92,7 @@ class SettingsTest : public WineTest {
   }
 
   std::unique_ptr<WineProcess> program;
+  int twipsPerPixel = 15;  // 96 dots per inch
   Box window;
   int border = 0;
   struct {
@@ -265,6 +271,33 @@ TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
   EXPECT_EQ(screen_->WindowBox(kTitle).height(), kFoldedHeight);
   screen_->TapKey("Escape");
   ExpectEnds();
+}
+
+TEST_F(SettingsTest, SizesAndPlacesFollowTheScreenDpi) {
+  // 120 dots per inch: 12 twips a pixel.
+  const std::string desktop = "[HKEY_CURRENT_USER\\Control Panel\\Desktop]";
+  registry::Import({desktop, "\"LogPixels\"=dword:00000078"});
+  struct Restore {
+    std::string key;
+    ~Restore() { registry::Import({key, "\"LogPixels\"=-"}); }
+  } restore{desktop};
+  twipsPerPixel = 12;
+
+  Open({});
+  EXPECT_EQ(Px(4455), 371);
+  EXPECT_GE(border, 1);
+  EXPECT_LE(border, 12);
+  // The chevron, found at its scaled place, sets the outer height in scaled twips.
+  ClickAt(1380 + 240, 2640 + 187);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(screen_->WindowBox(kTitle).height(), Px(5985));
+  ClickAt(1380 + 240, 2640 + 187);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(screen_->WindowBox(kTitle).height(), Px(3480));
+  ClickDefault();
+  ClickOk();
+  ExpectEnds();
+  EXPECT_EQ(Stored(), kDefaults) << "OK, at its scaled place, saved";
 }
 
 }  // namespace
