@@ -95,7 +95,7 @@ void Form1::Form_Resize() {
   for (LabelId id : {LabelId::Label1, LabelId::Label2, LabelId::Label3}) {
     SetLeft(id, scaleWidth / 2.0f - label(id).width / 2.0f);
   }
-  SetLeft(LabelId::Label4, ScaleWidth() - label(LabelId::Label4).width - 8.0f);
+  SetLeft(LabelId::Label4, scaleWidth - label(LabelId::Label4).width - 8.0f);
   SetTop(LabelId::Label4, ScaleHeight() - label(LabelId::Label4).height - 8.0f);
 }
 

@@ -46,7 +46,9 @@ class Form1 {
   // Every 5 ms: one animation tick, its pixels written to the sink as they happen.
   template <animation::PixelSink Sink>
   void Timer1_Timer(Sink& sink) {
-    animation::Tick(animation_, random_, sink, {ScaleWidth(), ScaleHeight()});
+    // One query of the client area a tick: on a real window each one is a system call.
+    const SizeF scale = window_.ClientSize();
+    animation::Tick(animation_, random_, sink, {scale.width, scale.height});
   }
 
   // Input. Key presses that yield a character, and clicks over the window outside the

@@ -71,4 +71,9 @@ constexpr float TwipsToPixels(float twips, float dpi) {
   return twips * dpi / 1440.0f;
 }
 
+// The scene window's client size as designed, before the first layout stretches it over
+// the screen.
+inline constexpr float kDesignClientWidthTwips = 9480;
+inline constexpr float kDesignClientHeightTwips = 8730;
+
 }  // namespace zimoklas::saver

@@ -7,7 +7,8 @@ namespace zimoklas::headless {
 
 HeadlessWindow::HeadlessWindow(saver::SizeF screen, float dpi)
     : screen_(screen),
-      client_{saver::TwipsToPixels(9480, dpi), saver::TwipsToPixels(8730, dpi)},
+      client_{saver::TwipsToPixels(saver::kDesignClientWidthTwips, dpi),
+              saver::TwipsToPixels(saver::kDesignClientHeightTwips, dpi)},
       dpi_(dpi) {}
 
 void HeadlessWindow::Show() {

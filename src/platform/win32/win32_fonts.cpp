@@ -15,6 +15,13 @@ BYTE CharsetOf(saver::Charset charset) {
 
 }  // namespace
 
+float ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<float>(dpi) : 96.0f;
+}
+
 FontCache::FontCache(float dpi) : dpi_(dpi), measureDc_(CreateCompatibleDC(nullptr)) {}
 
 FontCache::~FontCache() {

@@ -12,6 +12,10 @@
 
 namespace zimoklas::win32 {
 
+// The screen's dots per inch, which turn twips and points into pixels; 96 when the
+// system gives none.
+float ScreenDpi();
+
 class FontCache {
  public:
   explicit FontCache(float dpi);

@@ -15,16 +15,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"ZimoklasScene";
 constexpr UINT_PTR kClockTimer = 2;
 constexpr UINT kClockPeriodMs = 1000;
-// The design client size in twips.
-constexpr float kDesignWidthTwips = 9480;
-constexpr float kDesignHeightTwips = 8730;
-
-float ScreenDpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  return dpi > 0 ? static_cast<float>(dpi) : 96.0f;
-}
 
 void RegisterSceneClass(HINSTANCE instance) {
   WNDCLASSEXW wc{};
@@ -45,8 +35,10 @@ SceneWindow::SceneWindow(HINSTANCE instance, std::function<void()> showSettings)
     : showSettings_(std::move(showSettings)), dpi_(ScreenDpi()) {
   fonts_.emplace(dpi_);
   RegisterSceneClass(instance);
-  const int width = static_cast<int>(std::lround(saver::TwipsToPixels(kDesignWidthTwips, dpi_)));
-  const int height = static_cast<int>(std::lround(saver::TwipsToPixels(kDesignHeightTwips, dpi_)));
+  const int width =
+      static_cast<int>(std::lround(saver::TwipsToPixels(saver::kDesignClientWidthTwips, dpi_)));
+  const int height =
+      static_cast<int>(std::lround(saver::TwipsToPixels(saver::kDesignClientHeightTwips, dpi_)));
   hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Zimoklas", WS_POPUP, CW_USEDEFAULT,
                           CW_USEDEFAULT, width, height, nullptr, nullptr, instance, nullptr);
   if (hwnd_ != nullptr) {

@@ -14,6 +14,7 @@
 #include "dialog/dialog_platform.hpp"
 #include "dialog/form2.hpp"
 #include "dialog/form2_design.hpp"
+#include "platform/win32/win32_fonts.hpp"
 #include "platform/win32/win32_picture.hpp"
 #include "platform/win32/win32_settings_paint.hpp"
 #include "platform/win32/win32_text.hpp"
@@ -155,10 +156,7 @@ bool SettingsWindow::Create() {
   wc.lpszClassName = kClassName;
   RegisterClassExW(&wc);
 
-  HDC screen = GetDC(nullptr);
-  const float dpi = static_cast<float>(GetDeviceCaps(screen, LOGPIXELSY));
-  ReleaseDC(nullptr, screen);
-  painter_.emplace(instance_, dpi);
+  painter_.emplace(instance_, ScreenDpi());
 
   const int clientWidth = painter_->Px(dialog::kClientWidth);
   const int clientHeight = painter_->Px(dialog::kClientHeight);
