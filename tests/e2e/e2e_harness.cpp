@@ -241,6 +241,20 @@ std::map<std::string, Value> Read(const std::string& key) {
   return values;
 }
 
+namespace {
+constexpr const char* kDesktopKey = "[HKEY_CURRENT_USER\\Control Panel\\Desktop]";
+}  // namespace
+
+ScopedScreenDpi::ScopedScreenDpi(int dpi) {
+  char value[32];
+  std::snprintf(value, sizeof(value), "\"LogPixels\"=dword:%08x", static_cast<unsigned>(dpi));
+  Import({kDesktopKey, value});
+}
+
+ScopedScreenDpi::~ScopedScreenDpi() {
+  Import({kDesktopKey, "\"LogPixels\"=-"});
+}
+
 }  // namespace registry
 
 Process::Process(std::vector<std::string> argv) {

@@ -46,6 +46,16 @@ void SeedTexts(const std::string& key, const std::map<std::string, std::string>&
 void Import(const std::vector<std::string>& lines);
 // The values of a key; empty when the key does not exist.
 std::map<std::string, Value> Read(const std::string& key);
+
+// Sets the DPI that Wine's programs started from now on see, and puts the system's
+// default back when it goes out of scope.
+class ScopedScreenDpi {
+ public:
+  explicit ScopedScreenDpi(int dpi);
+  ScopedScreenDpi(const ScopedScreenDpi&) = delete;
+  ScopedScreenDpi& operator=(const ScopedScreenDpi&) = delete;
+  ~ScopedScreenDpi();
+};
 }  // namespace registry
 
 // A process started from an argument vector; killed when still running at the end.

@@ -215,12 +215,7 @@ TEST_F(SaverTest, TextsFollowTheScreenDpi) {
   ExpectEndsOn(*at96, [&] { screen_->TapKey("a"); });
 
   // 120 dots per inch: 12 twips a pixel, fonts a quarter larger.
-  const std::string desktop = "[HKEY_CURRENT_USER\\Control Panel\\Desktop]";
-  registry::Import({desktop, "\"LogPixels\"=dword:00000078"});
-  struct Restore {
-    std::string key;
-    ~Restore() { registry::Import({key, "\"LogPixels\"=-"}); }
-  } restore{desktop};
+  const registry::ScopedScreenDpi dpi120(120);
   auto at120 = StartSaver(redSnow);
   const Image shot120 = Shot("saver-120dpi");
   ExpectEndsOn(*at120, [&] { screen_->TapKey("a"); });

@@ -17,16 +17,23 @@ namespace zimoklas::e2e {
 namespace {
 
 constexpr const char* kTitle = "Zimoklas  by Ombra Software";
-// The design client area at 96 DPI, where 15 twips make a pixel.
-constexpr int kClientWidth = 4455 / 15;
-constexpr int kClientHeight = 3105 / 15;
-constexpr int kFoldedHeight = 3480 / 15;
-constexpr int kUnfoldedHeight = 5985 / 15;
+// The design sizes, in twips: the client area, and the outer heights that the fold sets.
+constexpr int kClientWidth = 4455;
+constexpr int kClientHeight = 3105;
+constexpr int kFoldedHeight = 3480;
+constexpr int kUnfoldedHeight = 5985;
 
 using Settings = std::map<std::string, std::string>;
 const Settings kDefaults = {{"SnihR", "255"},  {"SnihG", "255"},
                             {"SnihB", "255"},  {"Text1", "Veselé vánoce a šťastný nový rok..."},
                             {"Text2", "P.F."}, {"pf", "1"}};
+
+// The defaults with some values changed.
+Settings DefaultsWith(const Settings& changes) {
+  Settings settings = kDefaults;
+  for (const auto& [name, value] : changes) settings[name] = value;
+  return settings;
+}
 
 Image Crop(const Image& image, const Box& box) {
   Image part(box.width(), box.height());
@@ -48,9 +55,9 @@ class SettingsTest : public WineTest {
     window = screen_->WindowBox(kTitle);
     ASSERT_FALSE(window.empty());
     // The frame is as wide on the left as on the right and below; the rest is the title.
-    border = (window.width() - Px(4455)) / 2;
-    origin = {window.left + border, window.bottom - border - Px(3105)};
-    EXPECT_EQ(window.width(), Px(4455) + 2 * border);
+    border = (window.width() - Px(kClientWidth)) / 2;
+    origin = {window.left + border, window.bottom - border - Px(kClientHeight)};
+    EXPECT_EQ(window.width(), Px(kClientWidth) + 2 * border);
     // Keys go to the window under the pointer: park it on the title bar.
     screen_->MovePointer(window.left + window.width() / 3, window.top + 4);
   }
@@ -66,6 +73,7 @@ class SettingsTest : public WineTest {
   }
   void ClickDefault() { ClickAt(120 + 547, 2640 + 187); }
   void ClickOk() { ClickAt(2040 + 547, 2640 + 187); }
+  void ClickChevron() { ClickAt(1380 + 240, 2640 + 187); }
 
   void ExpectEnds() {
     const std::optional<int> status = program->WaitForExit(10s);
@@ -106,13 +114,13 @@ TEST_F(SettingsTest, EnterWritesTheSixValuesBackUnchanged) {
   Open(stored);
   // The swatch and the three labels show the stored colour in their tints.
   const Image shot = Shot("settings-stored-colour");
-  const Box client{border, origin.y - window.top, border + kClientWidth,
-                   origin.y - window.top + kClientHeight};
-  const int swatchX = client.left + (120 + 3360 + 367) / 15;
-  const int swatchY = client.top + (120 + 240 + 487) / 15;
+  const Box client{border, origin.y - window.top, border + Px(kClientWidth),
+                   origin.y - window.top + Px(kClientHeight)};
+  const int swatchX = client.left + Px(120 + 3360 + 367);
+  const int swatchY = client.top + Px(120 + 240 + 487);
   EXPECT_EQ(shot.at(swatchX, swatchY), (Rgb{10, 200, 0}));
-  const Box labels{client.left + 240 / 15, client.top + 360 / 15, client.left + 840 / 15,
-                   client.top + 1260 / 15};
+  const Box labels{client.left + Px(240), client.top + Px(360), client.left + Px(840),
+                   client.top + Px(1260)};
   EXPECT_GT(shot.CountColour({133, 0, 0}, labels), 0) << "R = 10 in its tint";
   EXPECT_GT(shot.CountColour({0, 132, 0}, labels), 0) << "G = 200 in its tint";
   EXPECT_GT(shot.CountColour({0, 0, 128}, labels), 0) << "B = 0 in its tint";
@@ -162,10 +170,7 @@ TEST_F(SettingsTest, UntickingAndTypingTheSecondTextIsSaved) {
   for (const char* key : {"n", "o", "v", "y", "space", "r", "o", "k"}) screen_->TapKey(key);
   ClickOk();
   ExpectEnds();
-  Settings expected = kDefaults;
-  expected["pf"] = "0";
-  expected["Text2"] = "novy rok";
-  EXPECT_EQ(Stored(), expected);
+  EXPECT_EQ(Stored(), DefaultsWith({{"pf", "0"}, {"Text2", "novy rok"}}));
 }
 
 TEST_F(SettingsTest, KeyboardMovesTheColourBars) {
@@ -176,17 +181,14 @@ TEST_F(SettingsTest, KeyboardMovesTheColourBars) {
   screen_->TapKey("Home");
   screen_->TapKey("Return");
   ExpectEnds();
-  Settings expected = kDefaults;
-  expected["SnihR"] = "252";
-  expected["SnihG"] = "0";
-  EXPECT_EQ(Stored(), expected);
+  EXPECT_EQ(Stored(), DefaultsWith({{"SnihR", "252"}, {"SnihG", "0"}}));
 }
 
 TEST_F(SettingsTest, DraggedThumbRecoloursTheSwatchBeforeItIsLetGo) {
   Open({});
   // The red bar's thumb sits at its right end, just left of the right arrow.
-  const int barY = origin.y + (120 + 240 + 127) / 15;
-  const int thumbX = origin.x + (120 + 840 + 2415) / 15 - 17 - 8;
+  const int barY = origin.y + Px(120 + 240 + 127);
+  const int thumbX = origin.x + Px(120 + 840 + 2415) - 17 - 8;
   screen_->MovePointer(thumbX, barY);
   screen_->PressButton(1);
   screen_->MovePointer(thumbX - 40, barY);
@@ -194,7 +196,7 @@ TEST_F(SettingsTest, DraggedThumbRecoloursTheSwatchBeforeItIsLetGo) {
   std::this_thread::sleep_for(300ms);
   const Image dragging = Shot("settings-dragging");
   const int top = origin.y - window.top;
-  const Rgb swatch = dragging.at(border + (120 + 3360 + 367) / 15, top + (120 + 240 + 487) / 15);
+  const Rgb swatch = dragging.at(border + Px(120 + 3360 + 367), top + Px(120 + 240 + 487));
   screen_->ReleaseButton(1);
   EXPECT_LT(swatch.r, 255) << "the swatch followed the thumb while it was held";
   EXPECT_EQ(swatch.g, 255);
@@ -234,22 +236,20 @@ TEST_F(SettingsTest, ARefusedSaveIsReportedAndTheEditsStayInTheWindow) {
   screen_->MovePointer(window.left + window.width() / 3, window.top + 4);
   screen_->TapKey("Return");
   ExpectEnds();
-  Settings expected = kDefaults;
-  expected["SnihR"] = "252";
-  EXPECT_EQ(Stored(), expected);
+  EXPECT_EQ(Stored(), DefaultsWith({{"SnihR", "252"}}));
 }
 
 TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
   Open({});
-  EXPECT_EQ(window.height(), kClientHeight + border + (origin.y - window.top));
+  EXPECT_EQ(window.height(), Px(kClientHeight) + border + (origin.y - window.top));
   const Image folded = Shot("settings-folded");
   const Rgb kMaroon{128, 0, 0};
   EXPECT_EQ(folded.CountColour(kMaroon), 0);
 
-  ClickAt(1380 + 240, 2640 + 187);
+  ClickChevron();
   std::this_thread::sleep_for(300ms);
   Box unfolded = screen_->WindowBox(kTitle);
-  EXPECT_EQ(unfolded.height(), kUnfoldedHeight);
+  EXPECT_EQ(unfolded.height(), Px(kUnfoldedHeight));
   EXPECT_EQ(unfolded.left, window.left) << "the window keeps its place";
   EXPECT_EQ(unfolded.width(), window.width());
   screen_->MovePointer(screen_->width() - 10, screen_->height() - 10);  // no tooltip
@@ -257,43 +257,37 @@ TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
   const Image open = Shot("settings-unfolded");
   const int top = origin.y - window.top;
   // The paragraph in maroon, and the title, author, ownership and version lines in black.
-  const Box paragraph{border + 120 / 15, top + 4680 / 15, border + 4365 / 15, top + 5355 / 15};
+  const Box paragraph{border + Px(120), top + Px(4680), border + Px(4365), top + Px(5355)};
   EXPECT_GT(open.CountColour(kMaroon, paragraph), 200);
   for (int labelTop : {3360, 3720, 3960, 5400}) {
-    const Box line{border + 120 / 15, top + labelTop / 15, border + 4300 / 15,
-                   top + (labelTop + 195) / 15};
+    const Box line{border + Px(120), top + Px(labelTop), border + Px(4300),
+                   top + Px(labelTop + 195)};
     EXPECT_GT(open.CountColour({0, 0, 0}, line), 20) << "text at " << labelTop;
   }
 
-  screen_->MovePointer(origin.x + (1380 + 240) / 15, origin.y + (2640 + 187) / 15);
-  screen_->Click();
+  ClickChevron();
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(screen_->WindowBox(kTitle).height(), kFoldedHeight);
+  EXPECT_EQ(screen_->WindowBox(kTitle).height(), Px(kFoldedHeight));
   screen_->TapKey("Escape");
   ExpectEnds();
 }
 
 TEST_F(SettingsTest, SizesAndPlacesFollowTheScreenDpi) {
   // 120 dots per inch: 12 twips a pixel.
-  const std::string desktop = "[HKEY_CURRENT_USER\\Control Panel\\Desktop]";
-  registry::Import({desktop, "\"LogPixels\"=dword:00000078"});
-  struct Restore {
-    std::string key;
-    ~Restore() { registry::Import({key, "\"LogPixels\"=-"}); }
-  } restore{desktop};
+  const registry::ScopedScreenDpi dpi120(120);
   twipsPerPixel = 12;
 
   Open({});
-  EXPECT_EQ(Px(4455), 371);
+  EXPECT_EQ(Px(kClientWidth), 371);
   EXPECT_GE(border, 1);
   EXPECT_LE(border, 12);
   // The chevron, found at its scaled place, sets the outer height in scaled twips.
-  ClickAt(1380 + 240, 2640 + 187);
+  ClickChevron();
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(screen_->WindowBox(kTitle).height(), Px(5985));
-  ClickAt(1380 + 240, 2640 + 187);
+  EXPECT_EQ(screen_->WindowBox(kTitle).height(), Px(kUnfoldedHeight));
+  ClickChevron();
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(screen_->WindowBox(kTitle).height(), Px(3480));
+  EXPECT_EQ(screen_->WindowBox(kTitle).height(), Px(kFoldedHeight));
   ClickDefault();
   ClickOk();
   ExpectEnds();
