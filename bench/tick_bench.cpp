@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "animation/tick.hpp"
-#include "full_load.hpp"
 #include "platform/headless/frame.hpp"
+#include "platform/headless/full_load.hpp"
 
 namespace zimoklas::animation {
 namespace {
@@ -25,9 +25,9 @@ struct DiscardSink {
 
 template <class Sink>
 void RunFullLoad(benchmark::State& bench, Sink& sink) {
-  const auto start = FullLoad();
+  const auto start = headless::FullLoad();
   auto state = std::make_unique<AnimationState>(*start);
-  FullLoadDraws random;
+  headless::FullLoadDraws random;
   int ticks = 0;
   for (auto _ : bench) {
     Tick(*state, random, sink, kScale);

@@ -13,8 +13,8 @@
 
 #include "animation/random.hpp"
 #include "animation/tick.hpp"
-#include "full_load.hpp"
 #include "platform/headless/fake_clock.hpp"
+#include "platform/headless/full_load.hpp"
 #include "platform/win32/win32_message_loop.hpp"
 #include "platform/win32/win32_pixels.hpp"
 #include "platform/win32/win32_scene.hpp"
@@ -98,9 +98,9 @@ double Median(std::vector<double> v) {
 // Median microseconds of one full-load tick run by `runTick`, which writes its pixels.
 template <class RunTick>
 double FullLoadTickMicroseconds(RunTick runTick) {
-  const auto start = animation::FullLoad();
+  const auto start = headless::FullLoad();
   auto state = std::make_unique<animation::AnimationState>(*start);
-  animation::FullLoadDraws random;
+  headless::FullLoadDraws random;
   std::vector<double> perTick;
   for (int round = 0; round < kRounds; ++round) {
     *state = *start;

@@ -11,6 +11,7 @@
 #include "animation/tick.hpp"
 #include "platform/headless/fake_clock.hpp"
 #include "platform/headless/frame.hpp"
+#include "platform/headless/full_load.hpp"
 #include "platform/headless/headless_window.hpp"
 #include "saver/form1.hpp"
 #include "settings/memory_store.hpp"
@@ -39,28 +40,14 @@ namespace {
 
 constexpr int kTicks = 10000;
 
-// Draws of 0: no launch and no spark ever dies, so a full pool stays full.
-struct ZeroDraws final {
-  float Draw() { return 0.0f; }
-};
-
 TEST(Allocation, NoneInTenThousandTicksAtFullLoad) {
   const std::size_t start = allocations;
   auto probe = std::make_unique<int>(0);
   ASSERT_EQ(allocations, start + 1) << "the counting operator new is not in use";
 
-  auto state = std::make_unique<AnimationState>();
-  for (std::size_t i = 0; i < kSparkSlots; ++i) {
-    state->Sparks[i] = {kTrue, 960.0 + static_cast<double>(i % 50), 540, 0.5, 1.0, 0};
-  }
-  for (std::size_t i = 0; i < kFlakeSlots; ++i) {
-    state->Flakes[i] = {kTrue, static_cast<double>(i), static_cast<double>(i % 500),
-                        1.0 + static_cast<double>(i % 4)};
-  }
-  state->SnowColour = 0xFFFFFF;
-  state->FireworkColour = 0x00FF00;
+  const std::unique_ptr<AnimationState> state = headless::FullLoad();
   headless::Frame frame(1920, 1080);
-  ZeroDraws random;
+  headless::FullLoadDraws random;
 
   const std::size_t before = allocations;
   for (int tick = 0; tick < kTicks; ++tick) Tick(*state, random, frame, {1920, 1080});
