@@ -144,13 +144,9 @@ void Form2::Command3_Click() {
 }
 
 void Form2::Check1_Click() {
-  if (check1Value_ == settings::kChecked) {
-    text2_.Enabled = false;
-    module_.UsePfYear = kTrue;
-  } else {
-    text2_.Enabled = true;
-    module_.UsePfYear = kFalse;
-  }
+  const bool ticked = check1Value_ == settings::kChecked;
+  text2_.Enabled = !ticked;
+  module_.UsePfYear = ToVbBool(ticked);
   Show(Form2Control::Text2);
 }
 
@@ -175,15 +171,10 @@ void Form2::HScroll3_Scroll() {
 
 void Form2::Image1_Click() {
   PanelOpen_ = static_cast<VbBool>(~PanelOpen_);
-  if (PanelOpen_ != kFalse) {
-    image1Picture_ = Picture::ChevronsUp;
-    Show(Form2Control::Image1);
-    height_ = kUnfoldedHeight;
-  } else {
-    image1Picture_ = Picture::ChevronsDown;
-    Show(Form2Control::Image1);
-    height_ = kFoldedHeight;
-  }
+  const bool open = PanelOpen_ != kFalse;
+  image1Picture_ = open ? Picture::ChevronsUp : Picture::ChevronsDown;
+  Show(Form2Control::Image1);
+  height_ = open ? kUnfoldedHeight : kFoldedHeight;
   view_.SetOuterHeight(*height_);
 }
 
@@ -193,12 +184,8 @@ void Form2::Label7_Click() {
 }
 
 void Form2::SetScrollValue(ScrollBarId bar, std::int16_t value) {
-  ScrollBarState& state = bars_[IndexOf(bar)];
-  value = std::clamp(value, state.Min, state.Max);
-  if (value == state.Value) return;
-  state.Value = value;
-  Show(ControlOf(bar));
-  RaiseChange(bar);
+  const ScrollBarState& state = bars_[IndexOf(bar)];
+  if (MoveBar(bar, std::clamp(value, state.Min, state.Max))) RaiseChange(bar);
 }
 
 void Form2::SetCheck1Value(std::int16_t state) {
@@ -221,36 +208,35 @@ void Form2::SetText2(std::string text) {
 }
 
 void Form2::UserScrolled(ScrollBarId bar, ScrollAction action, int thumbPosition) {
-  ScrollBarState& state = bars_[IndexOf(bar)];
+  const ScrollBarState& state = bars_[IndexOf(bar)];
   std::optional<std::int16_t>& dragStart = dragStart_[IndexOf(bar)];
   const std::int16_t next = PositionAfter(state, action, thumbPosition);
   switch (action) {
     case ScrollAction::ThumbTrack:
       if (!dragStart) dragStart = state.Value;
-      if (next == state.Value) return;
-      state.Value = next;
-      Show(ControlOf(bar));
-      RaiseScroll(bar);
+      if (MoveBar(bar, next)) RaiseScroll(bar);
       return;
     case ScrollAction::ThumbRelease: {
       const std::int16_t before = dragStart.value_or(state.Value);
       dragStart.reset();
-      if (next != state.Value) {
-        state.Value = next;
-        Show(ControlOf(bar));
-      }
+      MoveBar(bar, next);
       if (next != before) RaiseChange(bar);
       return;
     }
     case ScrollAction::EndScroll:
       return;
     default:
-      if (next == state.Value) return;
-      state.Value = next;
-      Show(ControlOf(bar));
-      RaiseChange(bar);
+      if (MoveBar(bar, next)) RaiseChange(bar);
       return;
   }
+}
+
+bool Form2::MoveBar(ScrollBarId bar, std::int16_t value) {
+  ScrollBarState& state = bars_[IndexOf(bar)];
+  if (value == state.Value) return false;
+  state.Value = value;
+  Show(ControlOf(bar));
+  return true;
 }
 
 void Form2::UserClickedCheck1() {

@@ -108,6 +108,8 @@ class Form2 {
   std::optional<std::string_view> SaveSettings();
   void UpdateColourPreview();
   void ScrollHandler(ScrollBarId bar);
+  // Puts a bar at a position within its range and shows it; false when it was there.
+  bool MoveBar(ScrollBarId bar, std::int16_t value);
   void RaiseChange(ScrollBarId bar);
   void RaiseScroll(ScrollBarId bar);
   void Show(Form2Control control) { view_.ControlChanged(control); }
