@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
   form.Form_Load("/s");
   window.Show();
   win32::Pump();
-  const saver::SizeF size = window.ClientSize();
+  const SizeF size = window.ClientSize();
   const animation::ScaleSize scale{size.width, size.height};
   std::printf("window %.0f x %.0f\n", size.width, size.height);
 

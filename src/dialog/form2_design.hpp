@@ -8,9 +8,9 @@
 #include <optional>
 #include <string_view>
 
+#include "common/geometry.hpp"
 #include "common/types.hpp"
 #include "dialog/dialog_platform.hpp"
-#include "saver/saver_platform.hpp"
 
 namespace zimoklas::dialog {
 
@@ -28,9 +28,8 @@ inline constexpr int kShowNormal = 1;
 // The check box caption at load: this prefix, the year, and a closing double quote.
 inline constexpr std::string_view kCheck1CaptionPrefix = "Místo druhého textu použít text \"P.F. ";
 
-inline constexpr saver::FontDesign kDefaultFont{"MS Sans Serif", 8, false, saver::Charset::Western};
-inline constexpr saver::FontDesign kTitleFont{"MS Sans Serif", 9.75f, true,
-                                              saver::Charset::CentralEuropean};
+inline constexpr FontDesign kDefaultFont{"MS Sans Serif", 8, false, Charset::Western};
+inline constexpr FontDesign kTitleFont{"MS Sans Serif", 9.75f, true, Charset::CentralEuropean};
 
 enum class ControlKind : std::uint8_t {
   Frame,
@@ -59,7 +58,7 @@ struct ControlDesign {
   float height = 0;
   std::string_view caption = {};
   std::optional<Colour> foreColour = std::nullopt;  // none: the system's colour for the kind
-  saver::FontDesign font = kDefaultFont;
+  FontDesign font = kDefaultFont;
   std::string_view tooltip = {};
   bool autoSize = false;  // a one-line label as large as its caption
   bool wordWrap = false;  // a fixed label whose caption wraps inside it

@@ -9,14 +9,6 @@
 
 namespace zimoklas::saver {
 
-RectF Union(const RectF& a, const RectF& b) {
-  const float left = std::min(a.left, b.left);
-  const float top = std::min(a.top, b.top);
-  const float right = std::max(a.right(), b.right());
-  const float bottom = std::max(a.bottom(), b.bottom());
-  return {left, top, right - left, bottom - top};
-}
-
 Mode DispatchMode(std::string_view argumentText) {
   std::string mode(argumentText.substr(0, 2));
   for (char& c : mode) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

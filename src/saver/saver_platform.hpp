@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/geometry.hpp"
+
 namespace zimoklas::saver {
 
 using WindowHandle = std::intptr_t;
@@ -14,35 +16,6 @@ inline constexpr WindowHandle kHwndTopmost = -1;
 inline constexpr WindowHandle kHwndNoTopmost = -2;
 inline constexpr unsigned kSwpNoSize = 1;
 inline constexpr unsigned kSwpNoMove = 2;
-
-struct SizeF {
-  float width = 0;
-  float height = 0;
-};
-
-struct RectF {
-  float left = 0;
-  float top = 0;
-  float width = 0;
-  float height = 0;
-  float right() const { return left + width; }
-  float bottom() const { return top + height; }
-  bool Contains(float x, float y) const {
-    return x >= left && x < right() && y >= top && y < bottom();
-  }
-};
-
-// The smallest rectangle covering both.
-RectF Union(const RectF& a, const RectF& b);
-
-enum class Charset : std::uint8_t { Western, CentralEuropean };
-
-struct FontDesign {
-  std::string_view face;  // "Arial" or "MS Sans Serif"; the backend maps it to what exists
-  float points = 8;
-  bool bold = false;
-  Charset charset = Charset::Western;
-};
 
 class SaverWindow {
  public:

@@ -5,7 +5,7 @@
 
 namespace zimoklas::headless {
 
-HeadlessWindow::HeadlessWindow(saver::SizeF screen, float dpi)
+HeadlessWindow::HeadlessWindow(SizeF screen, float dpi)
     : screen_(screen),
       client_{saver::TwipsToPixels(saver::kDesignClientWidthTwips, dpi),
               saver::TwipsToPixels(saver::kDesignClientHeightTwips, dpi)},
@@ -44,7 +44,7 @@ void HeadlessWindow::SetBounds(float newLeft, float newTop, float width, float h
   }
 }
 
-saver::SizeF HeadlessWindow::MeasureText(const saver::FontDesign& font, std::string_view utf8) {
+SizeF HeadlessWindow::MeasureText(const FontDesign& font, std::string_view utf8) {
   const auto it = extents_.find(std::string(utf8));
   if (it != extents_.end()) return it->second;
   std::size_t characters = 0;

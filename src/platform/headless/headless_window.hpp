@@ -14,7 +14,7 @@ namespace zimoklas::headless {
 
 class HeadlessWindow final : public saver::SaverWindow {
  public:
-  explicit HeadlessWindow(saver::SizeF screen = {1920, 1080}, float dpi = 96);
+  explicit HeadlessWindow(SizeF screen = {1920, 1080}, float dpi = 96);
 
   // The resize step runs through this form when the window's size changes.
   void Attach(saver::Form1* form) { form_ = form; }
@@ -23,7 +23,7 @@ class HeadlessWindow final : public saver::SaverWindow {
 
   // Fixed metric: every character is half an em wide and a line is one em high, where
   // an em is the font's size in pixels. Tests can give a text an exact extent.
-  void SetExtent(const std::string& utf8, saver::SizeF extent) { extents_[utf8] = extent; }
+  void SetExtent(const std::string& utf8, SizeF extent) { extents_[utf8] = extent; }
   void FailSetWindowPos(bool fail) { failSetWindowPos_ = fail; }
 
   saver::WindowHandle hWnd() const override { return 0x1234; }
@@ -35,11 +35,11 @@ class HeadlessWindow final : public saver::SaverWindow {
   void ShowSettingsWindow() override { ++settingsWindowsShown; }
   void Destroy() override { ++destroyed; }
   float Dpi() const override { return dpi_; }
-  saver::SizeF PrimaryScreenSize() const override { return screen_; }
+  SizeF PrimaryScreenSize() const override { return screen_; }
   void SetBounds(float left, float top, float width, float height) override;
-  saver::SizeF ClientSize() const override { return client_; }
-  saver::SizeF MeasureText(const saver::FontDesign& font, std::string_view utf8) override;
-  void Repaint(const saver::RectF& area) override { repaints.push_back(area); }
+  SizeF ClientSize() const override { return client_; }
+  SizeF MeasureText(const FontDesign& font, std::string_view utf8) override;
+  void Repaint(const RectF& area) override { repaints.push_back(area); }
 
   struct SetWindowPosCall {
     saver::WindowHandle window, insertAfter;
@@ -58,15 +58,15 @@ class HeadlessWindow final : public saver::SaverWindow {
   int destroyed = 0;
   int resizes = 0;
   float left = 0, top = 0;
-  std::vector<saver::RectF> repaints;
+  std::vector<RectF> repaints;
 
  private:
   saver::Form1* form_ = nullptr;
-  saver::SizeF screen_;
-  saver::SizeF client_{632, 582};  // the design client size
+  SizeF screen_;
+  SizeF client_{632, 582};  // the design client size
   float dpi_;
   bool failSetWindowPos_ = false;
-  std::map<std::string, saver::SizeF> extents_;
+  std::map<std::string, SizeF> extents_;
 };
 
 }  // namespace zimoklas::headless

@@ -9,8 +9,8 @@
 namespace zimoklas::win32 {
 namespace {
 
-BYTE CharsetOf(saver::Charset charset) {
-  return charset == saver::Charset::CentralEuropean ? EASTEUROPE_CHARSET : ANSI_CHARSET;
+BYTE CharsetOf(Charset charset) {
+  return charset == Charset::CentralEuropean ? EASTEUROPE_CHARSET : ANSI_CHARSET;
 }
 
 }  // namespace
@@ -29,7 +29,7 @@ FontCache::~FontCache() {
   if (measureDc_ != nullptr) DeleteDC(measureDc_);
 }
 
-HFONT FontCache::Get(const saver::FontDesign& font) {
+HFONT FontCache::Get(const FontDesign& font) {
   for (const Entry& e : entries_) {
     if (e.face == font.face && e.points == font.points && e.bold == font.bold &&
         e.charset == font.charset) {
@@ -47,7 +47,7 @@ HFONT FontCache::Get(const saver::FontDesign& font) {
   return handle;
 }
 
-saver::SizeF FontCache::Measure(const saver::FontDesign& font, std::string_view utf8) {
+SizeF FontCache::Measure(const FontDesign& font, std::string_view utf8) {
   const HGDIOBJ old = SelectObject(measureDc_, Get(font));
   const std::wstring text = Utf8ToWide(utf8);
   SIZE extent{};
@@ -61,7 +61,7 @@ saver::SizeF FontCache::Measure(const saver::FontDesign& font, std::string_view 
   return {static_cast<float>(extent.cx), static_cast<float>(metrics.tmHeight)};
 }
 
-RECT OuterPixels(const saver::RectF& area) {
+RECT OuterPixels(const RectF& area) {
   return {static_cast<LONG>(std::floor(area.left)), static_cast<LONG>(std::floor(area.top)),
           static_cast<LONG>(std::ceil(area.right())), static_cast<LONG>(std::ceil(area.bottom()))};
 }

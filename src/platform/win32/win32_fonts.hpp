@@ -24,16 +24,16 @@ class FontCache {
   ~FontCache();
 
   // The GDI font for a design font; its height is the point size at the cache's DPI.
-  HFONT Get(const saver::FontDesign& font);
+  HFONT Get(const FontDesign& font);
   // Extent of a one-line text: its advance width and the font's line height.
-  saver::SizeF Measure(const saver::FontDesign& font, std::string_view utf8);
+  SizeF Measure(const FontDesign& font, std::string_view utf8);
 
  private:
   struct Entry {
     std::string face;
     float points;
     bool bold;
-    saver::Charset charset;
+    Charset charset;
     HFONT font;
   };
   std::vector<Entry> entries_;
@@ -42,7 +42,7 @@ class FontCache {
 };
 
 // A label's pixel rectangle: its single-precision place rounded outward.
-RECT OuterPixels(const saver::RectF& area);
+RECT OuterPixels(const RectF& area);
 
 // Repaints an area of the scene: black background, then the labels' glyphs in paint
 // order, clipped to the area. Label places ending in .5 go to the even pixel.

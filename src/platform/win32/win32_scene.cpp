@@ -97,7 +97,7 @@ void SceneWindow::Destroy() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
-saver::SizeF SceneWindow::PrimaryScreenSize() const {
+SizeF SceneWindow::PrimaryScreenSize() const {
   return {static_cast<float>(GetSystemMetrics(SM_CXSCREEN)),
           static_cast<float>(GetSystemMetrics(SM_CYSCREEN))};
 }
@@ -110,17 +110,17 @@ void SceneWindow::SetBounds(float left, float top, float width, float height) {
                  static_cast<int>(std::lround(height)), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-saver::SizeF SceneWindow::ClientSize() const {
+SizeF SceneWindow::ClientSize() const {
   RECT client{};
   if (hwnd_ != nullptr) GetClientRect(hwnd_, &client);
   return {static_cast<float>(client.right), static_cast<float>(client.bottom)};
 }
 
-saver::SizeF SceneWindow::MeasureText(const saver::FontDesign& font, std::string_view utf8) {
+SizeF SceneWindow::MeasureText(const FontDesign& font, std::string_view utf8) {
   return fonts_->Measure(font, utf8);
 }
 
-void SceneWindow::Repaint(const saver::RectF& area) {
+void SceneWindow::Repaint(const RectF& area) {
   // Painted at once, so that the animation's next pixels land on top of the new text.
   if (hwnd_ == nullptr || form_ == nullptr || !shown_ || IsWindowVisible(hwnd_) == FALSE) return;
   HDC dc = GetDC(hwnd_);

@@ -41,11 +41,11 @@ class SceneWindow final : public saver::SaverWindow {
   void ShowSettingsWindow() override;
   void Destroy() override;
   float Dpi() const override { return dpi_; }
-  saver::SizeF PrimaryScreenSize() const override;
+  SizeF PrimaryScreenSize() const override;
   void SetBounds(float left, float top, float width, float height) override;
-  saver::SizeF ClientSize() const override;
-  saver::SizeF MeasureText(const saver::FontDesign& font, std::string_view utf8) override;
-  void Repaint(const saver::RectF& area) override;
+  SizeF ClientSize() const override;
+  SizeF MeasureText(const FontDesign& font, std::string_view utf8) override;
+  void Repaint(const RectF& area) override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

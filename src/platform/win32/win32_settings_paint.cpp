@@ -22,8 +22,8 @@ COLORREF OutlineColour() {
 
 }  // namespace
 
-saver::FontDesign SystemFont(const saver::FontDesign& design) {
-  saver::FontDesign font = design;
+FontDesign SystemFont(const FontDesign& design) {
+  FontDesign font = design;
   // The old raster face has no glyphs beyond its code page; its TrueType successor has
   // the Czech letters and the same metrics at 8 points.
   if (font.face == "MS Sans Serif") font.face = "Microsoft Sans Serif";
@@ -54,7 +54,7 @@ RECT SettingsPainter::DesignRect(const ControlDesign& design) const {
 RECT SettingsPainter::Bounds(const ControlDesign& design, const dialog::Form2& form) {
   RECT rect = DesignRect(design);
   if (design.kind == ControlKind::Label && design.autoSize) {
-    const saver::SizeF extent = fonts_.Measure(SystemFont(design.font), CaptionOf(design, form));
+    const SizeF extent = fonts_.Measure(SystemFont(design.font), CaptionOf(design, form));
     rect.right = rect.left + static_cast<LONG>(std::ceil(extent.width));
     rect.bottom = rect.top + static_cast<LONG>(std::ceil(extent.height));
   }

@@ -15,7 +15,7 @@
 namespace zimoklas::win32 {
 
 // The default font as Windows offers it; the design's other fonts keep their face.
-saver::FontDesign SystemFont(const saver::FontDesign& design);
+FontDesign SystemFont(const FontDesign& design);
 
 class SettingsPainter {
  public:
@@ -30,7 +30,7 @@ class SettingsPainter {
   RECT DesignRect(const dialog::ControlDesign& design) const;
   // Where a control shows now: labels that size themselves take their caption's extent.
   RECT Bounds(const dialog::ControlDesign& design, const dialog::Form2& form);
-  HFONT Font(const saver::FontDesign& design) { return fonts_.Get(SystemFont(design)); }
+  HFONT Font(const FontDesign& design) { return fonts_.Get(SystemFont(design)); }
 
   // Paints every drawn part over the window's face colour.
   void Paint(HDC dc, const RECT& area, const dialog::Form2& form);

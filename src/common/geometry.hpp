@@ -1,0 +1,46 @@
+// Value types that both windows share: sizes and rectangles in pixels, and the design of
+// a font as the layouts name it.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+
+namespace zimoklas {
+
+struct SizeF {
+  float width = 0;
+  float height = 0;
+};
+
+struct RectF {
+  float left = 0;
+  float top = 0;
+  float width = 0;
+  float height = 0;
+  float right() const { return left + width; }
+  float bottom() const { return top + height; }
+  bool Contains(float x, float y) const {
+    return x >= left && x < right() && y >= top && y < bottom();
+  }
+};
+
+// The smallest rectangle covering both.
+inline RectF Union(const RectF& a, const RectF& b) {
+  const float left = std::min(a.left, b.left);
+  const float top = std::min(a.top, b.top);
+  const float right = std::max(a.right(), b.right());
+  const float bottom = std::max(a.bottom(), b.bottom());
+  return {left, top, right - left, bottom - top};
+}
+
+enum class Charset : std::uint8_t { Western, CentralEuropean };
+
+struct FontDesign {
+  std::string_view face;  // "Arial" or "MS Sans Serif"; the backend maps it to what exists
+  float points = 8;
+  bool bold = false;
+  Charset charset = Charset::Western;
+};
+
+}  // namespace zimoklas
