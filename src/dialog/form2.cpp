@@ -70,12 +70,46 @@ std::int16_t PositionAfter(const ScrollBarState& bar, ScrollAction action, int t
   return static_cast<std::int16_t>(std::clamp<int>(next, bar.Min, bar.Max));
 }
 
-std::string SaveFailureMessage(std::string_view key) {
+namespace {
+
+// The setting behind a stored key, as the window's user knows it.
+std::string_view SettingName(std::string_view key) {
+  if (key == settings::kKeySnihR) return "červená složka barvy sněhu";
+  if (key == settings::kKeySnihG) return "zelená složka barvy sněhu";
+  if (key == settings::kKeySnihB) return "modrá složka barvy sněhu";
+  if (key == settings::kKeyText1) return "první text";
+  if (key == settings::kKeyText2) return "druhý text";
+  if (key == settings::kKeyPf) return "volba P.F. s letopočtem";
+  return {};
+}
+
+}  // namespace
+
+std::string SaveFailureMessage(const settings::SaveFailure& failure) {
   std::string message = "Nastavení se nepodařilo uložit: úložiště odmítlo zápis hodnoty „";
-  message += key;
+  message += failure.key;
+  message += "“";
+  if (const std::string_view name = SettingName(failure.key); !name.empty()) {
+    message += " (";
+    message += name;
+    message += ")";
+  }
+  message += ".";
+  if (!failure.reason.empty()) {
+    message += "\nDůvod: ";
+    message += failure.reason;
+  }
+  message += "\n\n";
+  if (failure.undone) {
+    message += "Hodnoty zapsané před ní byly vráceny, uložené nastavení zůstalo beze změny. ";
+  } else if (failure.storeUnchanged) {
+    message += "Uložené nastavení zůstalo beze změny. ";
+  } else {
+    message += "Část hodnot už mohla být uložena. ";
+  }
   message +=
-      "“.\n\nVaše úpravy zůstávají v okně. Zkuste to prosím znovu, nebo okno zavřete "
-      "tlačítkem Storno.";
+      "Vaše úpravy zůstávají v okně. Zkuste to prosím znovu, nebo okno zavřete tlačítkem "
+      "Storno.";
   return message;
 }
 
@@ -123,7 +157,7 @@ void Form2::Unload() {
 
 void Form2::Command1_Click() {
   // A refused write must not close the window: the user's edits would be lost with it.
-  if (const std::optional<std::string_view> refused = SaveSettings()) {
+  if (const std::optional<settings::SaveFailure> refused = SaveSettings()) {
     view_.ShowError(SaveFailureMessage(*refused));
     return;
   }
@@ -252,7 +286,7 @@ void Form2::UserEditedText2(std::string text) {
   text2_.Text = std::move(text);
 }
 
-std::optional<std::string_view> Form2::SaveSettings() {
+std::optional<settings::SaveFailure> Form2::SaveSettings() {
   settings::SavedValues values;
   values.red = module_.SnowRed;
   values.green = module_.SnowGreen;

@@ -40,8 +40,8 @@ struct TextBoxState {
 // counts only for the thumb.
 std::int16_t PositionAfter(const ScrollBarState& bar, ScrollAction action, int thumbPosition);
 
-// The message shown when saving failed at the given key.
-std::string SaveFailureMessage(std::string_view key);
+// The message shown when a save failed: which setting, why, and what the store holds now.
+std::string SaveFailureMessage(const settings::SaveFailure& failure);
 
 class Form2 {
  public:
@@ -105,7 +105,7 @@ class Form2 {
 
  private:
   // Writes the six settings; returns the first key the store refused.
-  std::optional<std::string_view> SaveSettings();
+  std::optional<settings::SaveFailure> SaveSettings();
   void UpdateColourPreview();
   void ScrollHandler(ScrollBarId bar);
   // Puts a bar at a position within its range and shows it; false when it was there.

@@ -14,10 +14,21 @@ std::string MemoryStore::ReadSetting(std::string_view app, std::string_view sect
 
 bool MemoryStore::WriteSetting(std::string_view app, std::string_view section, std::string_view key,
                                std::string_view value) {
-  if (refuseWrites_) return false;
+  if (Refuses(key)) return false;
   values_[Address{app, section, key}] = value;
   writes_.push_back({std::string(app), std::string(section), std::string(key), std::string(value)});
   return true;
+}
+
+std::optional<SaveFailure> MemoryStore::SaveSettings(std::string_view app, std::string_view section,
+                                                     std::span<const Setting> values) {
+  for (const Setting& setting : values) {
+    if (Refuses(setting.key)) {
+      return SaveFailure{std::string(setting.key), "the store refused the write", true};
+    }
+  }
+  for (const Setting& setting : values) WriteSetting(app, section, setting.key, setting.value);
+  return std::nullopt;
 }
 
 void MemoryStore::Seed(std::string_view key, std::string_view value) {

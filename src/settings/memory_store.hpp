@@ -1,5 +1,5 @@
 // An in-memory settings store: the store of the headless backend and of the tests.
-// It keeps the order of writes and can be told to refuse them.
+// It keeps the order of writes and can be told to refuse them, all or one key's.
 #pragma once
 
 #include <map>
@@ -22,6 +22,9 @@ class MemoryStore final : public Store {
                           std::string_view fallback) override;
   bool WriteSetting(std::string_view app, std::string_view section, std::string_view key,
                     std::string_view value) override;
+  // Refuses the whole save, changing nothing, when any of its keys is refused.
+  std::optional<SaveFailure> SaveSettings(std::string_view app, std::string_view section,
+                                          std::span<const Setting> values) override;
 
   // Puts a value in place without recording it as a write.
   void Seed(std::string_view key, std::string_view value);
@@ -31,13 +34,19 @@ class MemoryStore final : public Store {
   const std::vector<Write>& writes() const { return writes_; }
   std::size_t reads() const { return reads_; }
   void RefuseWrites(bool refuse) { refuseWrites_ = refuse; }
+  // Refuses writes of this one key (empty: none).
+  void RefuseKey(std::string_view key) { refusedKey_ = key; }
 
  private:
   using Address = std::tuple<std::string, std::string, std::string>;
+  bool Refuses(std::string_view key) const {
+    return refuseWrites_ || (!refusedKey_.empty() && key == refusedKey_);
+  }
   std::map<Address, std::string> values_;
   std::vector<Write> writes_;
   std::size_t reads_ = 0;
   bool refuseWrites_ = false;
+  std::string refusedKey_;
 };
 
 }  // namespace zimoklas::settings

@@ -104,18 +104,15 @@ std::string FormatCheckState(std::int16_t state) {
   return std::to_string(state);
 }
 
-std::optional<std::string_view> WriteAll(Store& store, const SavedValues& values) {
-  std::optional<std::string_view> firstFailure;
-  const auto write = [&](std::string_view key, std::string_view value) {
-    if (!store.WriteSetting(kApp, kSection, key, value) && !firstFailure) firstFailure = key;
-  };
-  write(kKeySnihR, FormatByte(values.red));
-  write(kKeySnihG, FormatByte(values.green));
-  write(kKeySnihB, FormatByte(values.blue));
-  write(kKeyText1, values.text1);
-  write(kKeyText2, values.text2);
-  write(kKeyPf, FormatCheckState(values.checkState));
-  return firstFailure;
+std::optional<SaveFailure> WriteAll(Store& store, const SavedValues& values) {
+  const std::string red = FormatByte(values.red);
+  const std::string green = FormatByte(values.green);
+  const std::string blue = FormatByte(values.blue);
+  const std::string pf = FormatCheckState(values.checkState);
+  const Setting settings[] = {{kKeySnihR, red},          {kKeySnihG, green},
+                              {kKeySnihB, blue},         {kKeyText1, values.text1},
+                              {kKeyText2, values.text2}, {kKeyPf, pf}};
+  return store.SaveSettings(kApp, kSection, settings);
 }
 
 }  // namespace zimoklas::settings

@@ -73,8 +73,8 @@ struct SavedValues {
   std::int16_t checkState = kChecked;
 };
 
-// Writes all six keys in their order. Returns the key of the first write the store
-// refused (the remaining keys are still attempted), or nullopt when all succeeded.
-std::optional<std::string_view> WriteAll(Store& store, const SavedValues& values);
+// Saves all six keys, in their order, as one save of the store. Returns why the store
+// refused it, or nullopt when all six are stored.
+std::optional<SaveFailure> WriteAll(Store& store, const SavedValues& values);
 
 }  // namespace zimoklas::settings

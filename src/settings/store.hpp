@@ -1,10 +1,28 @@
 // The per-user settings store: text values addressed by application, section and key.
 #pragma once
 
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace zimoklas::settings {
+
+// One value of a save.
+struct Setting {
+  std::string_view key;
+  std::string_view value;
+};
+
+// Why a save did not happen.
+struct SaveFailure {
+  std::string key;     // the setting that could not be saved
+  std::string reason;  // what the store or the system said, for the user
+  // True when the store holds exactly what it held before the save.
+  bool storeUnchanged = true;
+  // True when values written earlier in the save were put back to get there.
+  bool undone = false;
+};
 
 class Store {
  public:
@@ -20,6 +38,11 @@ class Store {
   // refused the write, so the caller can keep the user's edits and say so.
   virtual bool WriteSetting(std::string_view app, std::string_view section, std::string_view key,
                             std::string_view value) = 0;
+
+  // Sets all the values as one save: afterwards the store holds every new value, or, when
+  // a failure is returned, what it held before (unless the failure says otherwise).
+  virtual std::optional<SaveFailure> SaveSettings(std::string_view app, std::string_view section,
+                                                  std::span<const Setting> values) = 0;
 };
 
 }  // namespace zimoklas::settings

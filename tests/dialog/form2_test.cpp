@@ -254,8 +254,19 @@ TEST(Form2Buttons, RefusedWriteKeepsTheWindowAndTheEdits) {
   EXPECT_EQ(d.store.Get("Text1"), "Nový pozdrav");
 }
 
-TEST(Form2Buttons, SaveFailureNamesTheFirstRefusedKey) {
-  EXPECT_NE(SaveFailureMessage("pf").find("„pf“"), std::string::npos);
+TEST(Form2Buttons, SaveFailureSaysWhichSettingWhyAndWhatIsStoredNow) {
+  const std::string full = SaveFailureMessage({"pf", "No space left on device", true, false});
+  EXPECT_TRUE(full.starts_with(
+      "Nastavení se nepodařilo uložit: úložiště odmítlo zápis hodnoty „pf“ (volba P.F."))
+      << full;
+  EXPECT_NE(full.find("Důvod: No space left on device"), std::string::npos) << full;
+  EXPECT_NE(full.find("zůstalo beze změny"), std::string::npos) << full;
+  const std::string undone = SaveFailureMessage({"Text2", "Access denied", true, true});
+  EXPECT_NE(undone.find("druhý text"), std::string::npos) << undone;
+  EXPECT_NE(undone.find("byly vráceny"), std::string::npos) << undone;
+  const std::string partial = SaveFailureMessage({"SnihB", "Access denied", false, false});
+  EXPECT_NE(partial.find("mohla být uložena"), std::string::npos) << partial;
+  EXPECT_EQ(partial.find("beze změny"), std::string::npos) << partial;
 }
 
 TEST(Form2Colour, TintsHalveDownwardsOverTheirBases) {

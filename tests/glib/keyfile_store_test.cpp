@@ -32,6 +32,7 @@ class KeyFileStoreTest : public ::testing::Test {
   }
   void TearDown() override {
     std::error_code ignored;
+    if (fs::is_regular_file(root_ / "Ombra")) fs::remove(root_ / "Ombra");
     fs::permissions(root_ / "Ombra", fs::perms::owner_all, ignored);
     SetSaveStepHook(nullptr);
     fs::remove_all(root_);
@@ -144,28 +145,56 @@ TEST_F(KeyFileStoreTest, SaveReplacesAPlantedLinkInsteadOfWritingThroughIt) {
   EXPECT_EQ(Read(store, "SnihR"), "12");
 }
 
-TEST_F(KeyFileStoreTest, RefusedWritesLeaveTheFileAsItWas) {
+// Refused saves of all six values: each names a key and the reason, and the old file
+// stays byte for byte, with no temporary file left beside it.
+TEST_F(KeyFileStoreTest, RefusedSavesLeaveTheFileAsItWas) {
   KeyFileStore store(path_.string());
-  ASSERT_TRUE(store.WriteSetting(kApp, kSection, "SnihR", "12"));
+  settings::SavedValues values;
+  values.text1 = "nový";
+  ASSERT_FALSE(settings::WriteAll(store, values));
   const std::string before = Contents(path_);
-  EXPECT_FALSE(store.WriteSetting(kApp, kSection, "Text1", std::string("a\0b", 3)));
-  EXPECT_FALSE(store.WriteSetting(kApp, kSection, "Text1", "\xff"));
+  const auto refused = [&](const settings::SavedValues& attempt) {
+    const std::optional<settings::SaveFailure> failure = settings::WriteAll(store, attempt);
+    if (!failure) return settings::SaveFailure{"<saved>", ""};
+    EXPECT_EQ(Contents(path_), before) << failure->reason;
+    EXPECT_TRUE(failure->storeUnchanged);
+    return *failure;
+  };
+
+  values.text2 = std::string("a\0b", 3);
+  EXPECT_EQ(refused(values).key, "Text2");
+  values.text2 = "\xff";
+  EXPECT_EQ(refused(values).reason, "the text is not valid UTF-8");
+  values.text2 = std::string(KeyFileStore::kMaxFileBytes, 'x');
+  EXPECT_EQ(refused(values).key, "SnihR") << "a file the store would not read back";
+  values.text2 = "druhý";
+
   if (geteuid() != 0) {  // root writes into read-only folders
     fs::permissions(path_.parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_FALSE(store.WriteSetting(kApp, kSection, "SnihR", "13"));
+    EXPECT_NE(refused(values).reason.find("Permission denied"), std::string::npos);
     fs::permissions(path_.parent_path(), fs::perms::owner_all);
   }
-  // A full disk, at every step of the save.
+  // A full disk at every step of the save that can fail.
   static int failAt = 0;
   for (failAt = 0;; ++failAt) {
     SetSaveStepHook([](int step) { return step == failAt ? ENOSPC : 0; });
-    const bool saved = store.WriteSetting(kApp, kSection, "SnihR", "13");
+    const settings::SaveFailure failure = refused(values);
     SetSaveStepHook(nullptr);
-    if (saved) break;  // past the last step that can fail
-    ASSERT_EQ(Contents(path_), before) << "failed at step " << failAt;
+    if (failure.key == "<saved>") break;  // past the last step that can fail
+    EXPECT_EQ(failure.key, "SnihR");
+    ASSERT_NE(failure.reason.find("No space left on device"), std::string::npos) << failAt;
   }
-  EXPECT_GT(failAt, 10);
+  EXPECT_GT(failAt, 50) << "a step for every byte";
   EXPECT_EQ(std::distance(fs::directory_iterator(path_.parent_path()), {}), 1) << "no leftovers";
+
+  // A file where the folder should be.
+  fs::remove_all(path_.parent_path());
+  std::ofstream(path_.parent_path()) << "in the way";
+  const std::optional<settings::SaveFailure> noFolder = settings::WriteAll(store, values);
+  ASSERT_TRUE(noFolder.has_value());
+  EXPECT_NE(noFolder->reason.find("cannot create the folder"), std::string::npos);
+  EXPECT_EQ(Contents(path_.parent_path()), "in the way");
+  fs::remove(path_.parent_path());
 }
 
 }  // namespace

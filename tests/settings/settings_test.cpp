@@ -129,10 +129,19 @@ TEST(Settings, SaveWritesAllSixKeysInOrder) {
   EXPECT_EQ(ReadCheckState(store), kUnchecked);
 }
 
-TEST(Settings, RefusedWriteIsReported) {
-  MemoryStore store;
-  store.RefuseWrites(true);
-  EXPECT_EQ(WriteAll(store, SavedValues{}), "SnihR");
+TEST(Settings, RefusedSaveNamesTheKeyAndWritesNothing) {
+  for (const std::string_view key :
+       {kKeySnihR, kKeySnihG, kKeySnihB, kKeyText1, kKeyText2, kKeyPf}) {
+    MemoryStore store;
+    store.Seed(kKeySnihR, "7");
+    store.RefuseKey(key);
+    const std::optional<SaveFailure> failure = WriteAll(store, SavedValues{});
+    ASSERT_TRUE(failure.has_value()) << key;
+    EXPECT_EQ(failure->key, key);
+    EXPECT_TRUE(failure->storeUnchanged);
+    EXPECT_TRUE(store.writes().empty()) << key;
+    EXPECT_EQ(store.Get(kKeySnihR), "7");
+  }
 }
 
 }  // namespace

@@ -47,6 +47,16 @@ class RegistryStoreTest : public ::testing::Test {
     return true;
   }
 
+  bool KeyExistsUnderBase(const std::wstring& name) const {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, (base_ + L"\\" + name).c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+      return false;
+    }
+    RegCloseKey(key);
+    return true;
+  }
+
   std::wstring base_;
   static inline int counter_ = 0;
 };
@@ -148,9 +158,61 @@ TEST_F(RegistryStoreTest, AWriteTheRegistryRefusesReportsFalse) {
   EXPECT_FALSE(store.WriteSetting("Ombra", "Zimoklas", "SnihR", "1"));
   EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "SnihR", "255"), "255");
 
-  // WriteAll names the first refused key and still tries the rest.
+  // A save of all six names the first key and the system's reason.
+  const std::optional<settings::SaveFailure> failure =
+      settings::WriteAll(store, settings::SavedValues{});
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->key, "SnihR");
+  EXPECT_FALSE(failure->reason.empty());
+  EXPECT_TRUE(failure->storeUnchanged);
+}
+
+// A save refused at any one of the six keys leaves the registry as it was before it: old
+// values with their old type and data, no new values, no new keys.
+TEST_F(RegistryStoreTest, SaveRefusedHalfwayPutsBackWhatItWrote) {
+  const DWORD number = 7;
+  const char* const keys[] = {"SnihR", "SnihG", "SnihB", "Text1", "Text2", "pf"};
   settings::SavedValues values;
-  EXPECT_EQ(settings::WriteAll(store, values), std::optional<std::string_view>("SnihR"));
+  values.red = 1;
+  values.text1 = "nový";
+  values.text2 = "druhý";
+  values.checkState = settings::kUnchecked;
+  for (const bool sectionExisted : {false, true}) {
+    for (const char* refused : keys) {
+      SCOPED_TRACE(std::string(refused) + (sectionExisted ? " over old values" : " on empty"));
+      RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str());
+      if (sectionExisted) {
+        PutText(L"SnihG", L"12");
+        Put(L"SnihB", REG_DWORD, &number, sizeof(number));
+        PutText(L"Text1", L"starý");
+      }
+      RegistryStore store = Store();
+      store.InjectRefusal(refused);
+      const std::optional<settings::SaveFailure> failure = settings::WriteAll(store, values);
+      ASSERT_TRUE(failure.has_value());
+      EXPECT_EQ(failure->key, refused);
+      EXPECT_NE(failure->reason.find("(5)"), std::string::npos) << failure->reason;
+      EXPECT_TRUE(failure->storeUnchanged);
+      EXPECT_EQ(failure->undone, std::string_view(refused) != "SnihR");
+
+      EXPECT_EQ(SectionExists(), sectionExisted);
+      EXPECT_EQ(KeyExistsUnderBase(L"Ombra"), sectionExisted) << "created keys are removed";
+      if (!sectionExisted) continue;
+      DWORD type = 0;
+      DWORD data = 0;
+      DWORD bytes = sizeof(data);
+      ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, SectionPath().c_str(), L"SnihB", RRF_RT_ANY, &type,
+                             &data, &bytes),
+                ERROR_SUCCESS);
+      EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+      EXPECT_EQ(data, number);
+      EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "SnihG", "x"), "12");
+      EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "Text1", "x"), "starý");
+      for (const char* absent : {"SnihR", "Text2", "pf"}) {
+        EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", absent, "x"), "x") << absent;
+      }
+    }
+  }
 }
 
 }  // namespace

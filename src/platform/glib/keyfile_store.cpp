@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,10 +22,8 @@
 namespace zimoklas::glib {
 namespace {
 
-struct Entry {
-  std::string_view key;
-  std::string_view value;
-};
+using settings::SaveFailure;
+using settings::Setting;
 
 class Fd {
  public:
@@ -123,11 +122,6 @@ bool ValidName(std::string_view name) {
          name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
 }
 
-struct SaveError {
-  std::string_view key;  // the first key of the save for a failure of the whole file
-  std::string reason;
-};
-
 SaveStepHook saveStepHook = nullptr;
 int saveStep = 0;
 
@@ -214,20 +208,21 @@ bool WriteAllBytes(int fd, const char* data, std::size_t size) {
 // a folder made 0700), flushed to disk and renamed over it, so the file holds either the
 // old or the new values whatever happens, and a link planted at the path is replaced,
 // never written through. Nothing is changed when it fails.
-std::optional<SaveError> SaveKeyFile(const std::string& path, std::string_view group,
-                                     const std::vector<Entry>& entries) {
-  const std::string_view first = entries.empty() ? std::string_view() : entries.front().key;
-  for (const Entry& entry : entries) {
+// A failure of the file as a whole names the save's first key.
+std::optional<SaveFailure> SaveKeyFile(const std::string& path, std::string_view group,
+                                       std::span<const Setting> entries) {
+  const std::string first(entries.empty() ? std::string_view() : entries.front().key);
+  for (const Setting& entry : entries) {
     if (entry.value.find('\0') != std::string_view::npos) {
-      return SaveError{entry.key, "the text holds a NUL character"};
+      return SaveFailure{std::string(entry.key), "the text holds a NUL character"};
     }
     if (!g_utf8_validate(entry.value.data(), static_cast<gssize>(entry.value.size()), nullptr)) {
-      return SaveError{entry.key, "the text is not valid UTF-8"};
+      return SaveFailure{std::string(entry.key), "the text is not valid UTF-8"};
     }
   }
   const std::string folder = Folder(path);
   if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
-    return SaveError{first, "cannot create the folder " + folder + ": " + ErrnoText(errno)};
+    return SaveFailure{first, "cannot create the folder " + folder + ": " + ErrnoText(errno)};
   }
   const std::string prefix = TempPrefix(path);
   RemoveStaleTempFiles(folder, prefix);
@@ -237,7 +232,7 @@ std::optional<SaveError> SaveKeyFile(const std::string& path, std::string_view g
   // What is there and is not a key file the store can read is replaced by a fresh one.
   if (LoadKeyFile(path, file.get(), ignored) != Load::Loaded) file = NewKeyFile();
   const std::string groupName(group);
-  for (const Entry& entry : entries) {
+  for (const Setting& entry : entries) {
     const std::string key(entry.key);
     const std::string value(entry.value);
     g_key_file_set_string(file.get(), groupName.c_str(), key.c_str(), value.c_str());
@@ -247,18 +242,18 @@ std::optional<SaveError> SaveKeyFile(const std::string& path, std::string_view g
   const std::string text(data, size);
   g_free(data);
   if (text.size() > KeyFileStore::kMaxFileBytes) {
-    return SaveError{first, "the settings would make the file larger than 1 MB"};
+    return SaveFailure{first, "the settings would make the file larger than 1 MB"};
   }
 
   std::string tempName;
   Fd fd(Step() ? MakeTempFile(folder, prefix, tempName) : -1);
   if (fd.get() < 0) {
-    return SaveError{first, "cannot create a file in " + folder + ": " + ErrnoText(errno)};
+    return SaveFailure{first, "cannot create a file in " + folder + ": " + ErrnoText(errno)};
   }
   const auto fail = [&](const char* what) {
     const int error = errno;
     unlink(tempName.c_str());
-    return SaveError{first, std::string(what) + path + ": " + ErrnoText(error)};
+    return SaveFailure{first, std::string(what) + path + ": " + ErrnoText(error)};
   };
   if (!WriteAllBytes(fd.get(), text.data(), text.size())) return fail("cannot write ");
   if (!Step() || fsync(fd.get()) != 0) return fail("cannot flush ");
@@ -324,8 +319,18 @@ std::string KeyFileStore::ReadSetting(std::string_view app, std::string_view sec
 
 bool KeyFileStore::WriteSetting(std::string_view app, std::string_view section,
                                 std::string_view key, std::string_view value) {
-  if (!ValidName(app) || !ValidName(section)) return false;
-  return !SaveKeyFile(FilePath(app, section), section, {Entry{key, value}});
+  const Setting setting{key, value};
+  return !SaveSettings(app, section, std::span(&setting, 1));
+}
+
+std::optional<SaveFailure> KeyFileStore::SaveSettings(std::string_view app,
+                                                      std::string_view section,
+                                                      std::span<const Setting> values) {
+  if (!ValidName(app) || !ValidName(section)) {
+    return SaveFailure{values.empty() ? std::string() : std::string(values.front().key),
+                       "the application or section name cannot name a file"};
+  }
+  return SaveKeyFile(FilePath(app, section), section, values);
 }
 
 }  // namespace zimoklas::glib

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,9 +29,15 @@ class KeyFileStore final : public settings::Store {
   // with one line on stderr that says why; reading never writes anything.
   std::string ReadSetting(std::string_view app, std::string_view section, std::string_view key,
                           std::string_view fallback) override;
-  // Replaces the file with one that holds the new value (see Save in the source).
+  // A save of the one value.
   bool WriteSetting(std::string_view app, std::string_view section, std::string_view key,
                     std::string_view value) override;
+  // Replaces the file in one step with one that holds the old file's other groups, keys
+  // and comments and the new values. Refused, changing nothing, for a text with a NUL
+  // or invalid UTF-8, and when the folder or file cannot be made, written or replaced.
+  std::optional<settings::SaveFailure> SaveSettings(
+      std::string_view app, std::string_view section,
+      std::span<const settings::Setting> values) override;
 
   // The file that holds the given application's section.
   std::string FilePath(std::string_view app, std::string_view section) const;

@@ -5,8 +5,11 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "settings/store.hpp"
 
@@ -29,12 +32,27 @@ class RegistryStore final : public settings::Store {
   // too long or holds a NUL, which would not read back unchanged.
   bool WriteSetting(std::string_view app, std::string_view section, std::string_view key,
                     std::string_view value) override;
+  // Writes the values in their order. When one is refused, the values already written in
+  // this save get their old type and data back, values and keys the save created are
+  // removed again, and the failure says whether that fully succeeded.
+  std::optional<settings::SaveFailure> SaveSettings(
+      std::string_view app, std::string_view section,
+      std::span<const settings::Setting> values) override;
+
+  // Test seam: writes of this key fail with `error` as if the registry refused them.
+  void InjectRefusal(std::string key, LSTATUS error = ERROR_ACCESS_DENIED) {
+    refusedKey_ = std::move(key);
+    refusal_ = error;
+  }
 
  private:
   std::wstring KeyPath(std::string_view app, std::string_view section) const;
+  LSTATUS SetText(HKEY key, std::string_view name, const std::wstring& text) const;
 
   HKEY root_;
   std::wstring base_;
+  std::string refusedKey_;
+  LSTATUS refusal_ = ERROR_SUCCESS;
 };
 
 }  // namespace zimoklas::win32
