@@ -2,9 +2,11 @@
 // exact round trips, file modes, and saves that replace the file as a whole.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -195,6 +197,73 @@ TEST_F(KeyFileStoreTest, RefusedSavesLeaveTheFileAsItWas) {
   EXPECT_NE(noFolder->reason.find("cannot create the folder"), std::string::npos);
   EXPECT_EQ(Contents(path_.parent_path()), "in the way");
   fs::remove(path_.parent_path());
+}
+
+// A save killed at any of 200 points spread over it leaves all six old values or all six
+// new ones, and the next save removes the temporary file it left.
+TEST_F(KeyFileStoreTest, SaveKilledAnywhereLeavesOldOrNewValuesWhole) {
+  KeyFileStore store(path_.string());
+  const settings::SavedValues before{
+      1, 2, 3, "starý pozdrav, " + std::string(60, '#'), "P.F.", settings::kChecked};
+  const settings::SavedValues after{
+      200, 100, 50, " nový\n pozdrav = [ ; " + std::string(200, '='), "", settings::kUnchecked};
+  const auto read = [&] {
+    KeyFileStore fresh(path_.string());
+    settings::Module1 m;
+    settings::ReadStartupSettings(fresh, m);
+    return settings::SavedValues{m.SnowRed,      m.SnowGreen,  m.SnowBlue,
+                                 m.GreetingText, m.SecondText, settings::ReadCheckState(fresh)};
+  };
+  const auto same = [](const settings::SavedValues& a, const settings::SavedValues& b) {
+    return a.red == b.red && a.green == b.green && a.blue == b.blue && a.text1 == b.text1 &&
+           a.text2 == b.text2 && a.checkState == b.checkState;
+  };
+
+  static int steps = 0;
+  SetSaveStepHook([](int step) {
+    steps = step + 1;
+    return 0;
+  });
+  ASSERT_FALSE(settings::WriteAll(store, after));
+  SetSaveStepHook(nullptr);
+  ASSERT_GT(steps, 200);
+
+  int oldSeen = 0;
+  int newSeen = 0;
+  static int killAt = 0;
+  for (int point = 0; point < 200; ++point) {
+    ASSERT_FALSE(settings::WriteAll(store, before));
+    ASSERT_EQ(std::distance(fs::directory_iterator(path_.parent_path()), {}), 1)
+        << "the save cleaned up after the kill before point " << point;
+    killAt = point * (steps - 1) / 199;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      SetSaveStepHook([](int step) {
+        if (step == killAt) raise(SIGKILL);
+        return 0;
+      });
+      settings::WriteAll(store, after);
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "step " << killAt;
+    const settings::SavedValues found = read();
+    if (same(found, before)) {
+      ++oldSeen;
+    } else {
+      ASSERT_TRUE(same(found, after)) << "half-written file at step " << killAt << ":\n"
+                                      << Contents(path_);
+      ++newSeen;
+    }
+  }
+  RecordProperty("kill_points", 200);
+  RecordProperty("save_steps", steps);
+  RecordProperty("old_values_after_kill", oldSeen);
+  RecordProperty("new_values_after_kill", newSeen);
+  EXPECT_GT(oldSeen, 150);
+  EXPECT_GE(newSeen, 1) << "a kill after the rename leaves the new values";
 }
 
 }  // namespace
