@@ -167,6 +167,8 @@ TEST_F(KeyFileStoreTest, RefusedSavesLeaveTheFileAsItWas) {
   EXPECT_EQ(refused(values).key, "Text2");
   values.text2 = "\xff";
   EXPECT_EQ(refused(values).reason, "the text is not valid UTF-8");
+  values.text2 = "\f\fform feed";
+  EXPECT_EQ(refused(values).reason, "the text starts with a form feed");
   values.text2 = std::string(KeyFileStore::kMaxFileBytes, 'x');
   EXPECT_EQ(refused(values).key, "SnihR") << "a file the store would not read back";
   values.text2 = "druhý";

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -78,8 +79,9 @@ Load LoadKeyFile(const std::string& path, GKeyFile* file, std::string& why) {
     why = "it is larger than 1 MB (" + std::to_string(info.st_size) + " bytes)";
     return Load::Ignored;
   }
-  // One byte more than allowed, to notice a file that grew since fstat.
-  std::vector<char> data(kMax + 1);
+  // One byte more than fstat gave, to notice a file that grew since; at most one more
+  // than allowed.
+  std::vector<char> data(std::min(static_cast<std::size_t>(info.st_size), kMax) + 1);
   std::size_t size = 0;
   while (size < data.size()) {
     const ssize_t got = read(fd.get(), data.data() + size, data.size() - size);
@@ -91,8 +93,8 @@ Load LoadKeyFile(const std::string& path, GKeyFile* file, std::string& why) {
     if (got == 0) break;
     size += static_cast<std::size_t>(got);
   }
-  if (size > kMax) {
-    why = "it is larger than 1 MB";
+  if (size == data.size()) {
+    why = size > kMax ? "it is larger than 1 MB" : "it changed while it was read";
     return Load::Ignored;
   }
   if (std::memchr(data.data(), '\0', size) != nullptr) {
@@ -218,6 +220,11 @@ std::optional<SaveFailure> SaveKeyFile(const std::string& path, std::string_view
     }
     if (!g_utf8_validate(entry.value.data(), static_cast<gssize>(entry.value.size()), nullptr)) {
       return SaveFailure{std::string(entry.key), "the text is not valid UTF-8"};
+    }
+    // The key-file syntax has no escape for a form feed, and the parser drops it from a
+    // value's start, so such a text would not read back.
+    if (entry.value.starts_with('\f')) {
+      return SaveFailure{std::string(entry.key), "the text starts with a form feed"};
     }
   }
   const std::string folder = Folder(path);

@@ -33,8 +33,9 @@ class KeyFileStore final : public settings::Store {
   bool WriteSetting(std::string_view app, std::string_view section, std::string_view key,
                     std::string_view value) override;
   // Replaces the file in one step with one that holds the old file's other groups, keys
-  // and comments and the new values. Refused, changing nothing, for a text with a NUL
-  // or invalid UTF-8, and when the folder or file cannot be made, written or replaced.
+  // and comments and the new values. Refused, changing nothing, for a text that would not
+  // read back (a NUL, invalid UTF-8, a leading form feed), and when the folder or file
+  // cannot be made, written or replaced.
   std::optional<settings::SaveFailure> SaveSettings(
       std::string_view app, std::string_view section,
       std::span<const settings::Setting> values) override;
