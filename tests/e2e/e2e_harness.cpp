@@ -20,6 +20,7 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -524,6 +525,18 @@ void Screen::TapKey(const std::string& keysym) {
   XTestFakeKeyEvent(display_, code, True, CurrentTime);
   XTestFakeKeyEvent(display_, code, False, CurrentTime);
   Settle();
+}
+
+Box WineClientBox(const std::string& title) {
+  const std::string path = TempPath(".client");
+  WineProcess probe(ZIMOKLAS_CLIENT_AREA_PATH, {title, WinePath(path)});
+  Box box;
+  if (probe.WaitForExit(30s) == std::optional<int>(0)) {
+    std::ifstream in(path);
+    if (!(in >> box.left >> box.top >> box.right >> box.bottom)) box = Box{};
+  }
+  std::filesystem::remove(path);
+  return box;
 }
 
 std::string ArtifactPath(const std::string& name) {

@@ -157,6 +157,10 @@ class Screen {
   ::_XDisplay* display_ = nullptr;
 };
 
+// Where the client area of a Wine window with this title lies on the screen, as Windows
+// keeps it; empty when a helper program cannot find the window.
+Box WineClientBox(const std::string& title);
+
 // Where a failing test leaves its screenshots.
 std::string ArtifactPath(const std::string& name);
 
