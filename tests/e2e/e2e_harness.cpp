@@ -256,6 +256,20 @@ ScopedScreenDpi::~ScopedScreenDpi() {
   Import({kDesktopKey, "\"LogPixels\"=-"});
 }
 
+namespace {
+constexpr const char* kColoursKey = "[HKEY_CURRENT_USER\\Control Panel\\Colors]";
+}  // namespace
+
+ScopedSystemColour::ScopedSystemColour(std::string name, int red, int green, int blue)
+    : name_(std::move(name)) {
+  Import({kColoursKey, "\"" + name_ + "\"=\"" + std::to_string(red) + " " + std::to_string(green) +
+                           " " + std::to_string(blue) + "\""});
+}
+
+ScopedSystemColour::~ScopedSystemColour() {
+  Import({kColoursKey, "\"" + name_ + "\"=-"});
+}
+
 }  // namespace registry
 
 Process::Process(std::vector<std::string> argv) {

@@ -1,7 +1,7 @@
 // The settings window of Zimoklas.scr under Wine as a user meets it: the stored settings
 // in the controls, OK and Enter saving all six, Storno, Esc and the close box saving
 // nothing, Default, the check box and second text, the keyboard on a colour bar, a save
-// the registry refuses, and the about panel folding out.
+// the registry refuses, the about panel folding out, and the system's text colours.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -279,6 +279,34 @@ TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
   const Box foldedClient = WineClientBox(kTitle);
   EXPECT_GE(foldedClient.height(), Px(3015));
   EXPECT_LT(foldedClient.height(), Px(3240));
+  screen_->TapKey("Escape");
+  ExpectEnds();
+}
+
+TEST_F(SettingsTest, LabelsWithoutAColourOfTheirOwnTakeTheButtonTextColour) {
+  // Distinct system colours: labels and the frame follow the button text, never the
+  // window text; the frame's caption keeps its own black.
+  const Rgb kButtonText{160, 0, 160};
+  const Rgb kWindowText{0, 160, 160};
+  const registry::ScopedSystemColour buttonText("ButtonText", 160, 0, 160);
+  const registry::ScopedSystemColour windowText("WindowText", 0, 160, 160);
+  Open({});
+  ClickChevron();
+  screen_->MovePointer(screen_->width() - 10, screen_->height() - 10);  // no tooltip
+  std::this_thread::sleep_for(500ms);
+  const Image shot = Shot("settings-system-colours");
+  const int top = origin.y - window.top;
+  // Title, author, ownership, web address and version lines, left of the two circles.
+  for (int labelTop : {3360, 3720, 3960, 4320, 5400}) {
+    const Box line{border + Px(120), top + Px(labelTop), border + Px(3100),
+                   top + Px(labelTop + 240)};
+    EXPECT_GT(shot.CountColour(kButtonText, line), 20) << "text at " << labelTop;
+    EXPECT_EQ(shot.CountColour(kWindowText, line), 0) << "text at " << labelTop;
+  }
+  const Box caption{border + Px(240), top + Px(120), border + Px(1800), top + Px(120 + 195)};
+  EXPECT_GT(shot.CountColour({0, 0, 0}, caption), 20);
+  EXPECT_EQ(shot.CountColour(kButtonText, caption), 0);
+  screen_->MovePointer(window.left + window.width() / 3, window.top + 4);
   screen_->TapKey("Escape");
   ExpectEnds();
 }
