@@ -1,6 +1,7 @@
 // Conversions between stored texts and the shared settings variables.
 #include "settings/settings.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <system_error>
@@ -15,6 +16,42 @@ std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+// Whether a decimal number (digits, an optional point, an optional exponent) is smaller
+// than 1 in magnitude: its first significant digit, moved by the exponent, stands after
+// the point. Tells an underflow from an overflow when the value does not fit the type.
+bool BelowOne(std::string_view number) {
+  long long power = 0;
+  bool seen = false;  // a significant digit
+  bool afterPoint = false;
+  std::size_t i = 0;
+  for (; i < number.size() && number[i] != 'e' && number[i] != 'E'; ++i) {
+    const char c = number[i];
+    if (c == '.') {
+      afterPoint = true;
+    } else if (afterPoint) {
+      if (!seen) --power;
+      if (c != '0') seen = true;
+    } else if (seen || c != '0') {
+      if (seen) ++power;
+      seen = true;
+    }
+  }
+  if (!seen) return true;  // all zeros
+  if (i < number.size()) {
+    std::string_view exponent = number.substr(i + 1);
+    const bool negative = !exponent.empty() && exponent.front() == '-';
+    if (!exponent.empty() && (exponent.front() == '-' || exponent.front() == '+')) {
+      exponent.remove_prefix(1);
+    }
+    long long magnitude = 0;
+    constexpr long long kFarBeyondAnyType = 1'000'000'000;
+    for (const char c : exponent)
+      magnitude = std::min(magnitude * 10 + (c - '0'), kFarBeyondAnyType);
+    power += negative ? -magnitude : magnitude;
+  }
+  return power < 0;
 }
 
 template <typename T>
@@ -33,7 +70,10 @@ std::optional<T> ParseDecimal(std::string_view text) {
   T value{};
   const char* end = text.data() + text.size();
   const auto result = std::from_chars(text.data(), end, value, std::chars_format::general);
-  if (result.ec != std::errc{} || result.ptr != end || !std::isfinite(value)) {
+  if (result.ptr != end) return std::nullopt;
+  if (result.ec == std::errc::result_out_of_range && BelowOne(text)) {
+    value = T{0};  // too small for the type: the decimal conversion gives zero
+  } else if (result.ec != std::errc{} || !std::isfinite(value)) {
     return std::nullopt;
   }
   return negative ? -value : value;

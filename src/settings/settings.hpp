@@ -38,6 +38,8 @@ inline constexpr std::int16_t kGrayed = 2;
 
 // Decimal number, independent of the user's locale: optional blanks around it, an
 // optional sign, digits with an optional point and exponent. No hex, no NaN or infinity.
+// A value too small for the type is zero, as the decimal conversion gives it ("1e-50" as
+// a float); one too large for it is not a number the readers take.
 std::optional<double> ParseDouble(std::string_view text);
 std::optional<float> ParseFloat(std::string_view text);
 

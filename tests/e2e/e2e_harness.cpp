@@ -20,6 +20,7 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -253,6 +254,20 @@ ScopedScreenDpi::ScopedScreenDpi(int dpi) {
 
 ScopedScreenDpi::~ScopedScreenDpi() {
   Import({kDesktopKey, "\"LogPixels\"=-"});
+}
+
+namespace {
+constexpr const char* kColoursKey = "[HKEY_CURRENT_USER\\Control Panel\\Colors]";
+}  // namespace
+
+ScopedSystemColour::ScopedSystemColour(std::string name, int red, int green, int blue)
+    : name_(std::move(name)) {
+  Import({kColoursKey, "\"" + name_ + "\"=\"" + std::to_string(red) + " " + std::to_string(green) +
+                           " " + std::to_string(blue) + "\""});
+}
+
+ScopedSystemColour::~ScopedSystemColour() {
+  Import({kColoursKey, "\"" + name_ + "\"=-"});
 }
 
 }  // namespace registry
@@ -524,6 +539,18 @@ void Screen::TapKey(const std::string& keysym) {
   XTestFakeKeyEvent(display_, code, True, CurrentTime);
   XTestFakeKeyEvent(display_, code, False, CurrentTime);
   Settle();
+}
+
+Box WineClientBox(const std::string& title) {
+  const std::string path = TempPath(".client");
+  WineProcess probe(ZIMOKLAS_CLIENT_AREA_PATH, {title, WinePath(path)});
+  Box box;
+  if (probe.WaitForExit(30s) == std::optional<int>(0)) {
+    std::ifstream in(path);
+    if (!(in >> box.left >> box.top >> box.right >> box.bottom)) box = Box{};
+  }
+  std::filesystem::remove(path);
+  return box;
 }
 
 std::string ArtifactPath(const std::string& name) {

@@ -56,6 +56,19 @@ class ScopedScreenDpi {
   ScopedScreenDpi& operator=(const ScopedScreenDpi&) = delete;
   ~ScopedScreenDpi();
 };
+
+// Sets one of the system's colours by its name under Control Panel\Colors ("ButtonText",
+// "WindowText") for the programs started from now on; the default is back at the end.
+class ScopedSystemColour {
+ public:
+  ScopedSystemColour(std::string name, int red, int green, int blue);
+  ScopedSystemColour(const ScopedSystemColour&) = delete;
+  ScopedSystemColour& operator=(const ScopedSystemColour&) = delete;
+  ~ScopedSystemColour();
+
+ private:
+  std::string name_;
+};
 }  // namespace registry
 
 // A process started from an argument vector; killed when still running at the end.
@@ -156,6 +169,10 @@ class Screen {
   void Settle();
   ::_XDisplay* display_ = nullptr;
 };
+
+// Where the client area of a Wine window with this title lies on the screen, as Windows
+// keeps it; empty when a helper program cannot find the window.
+Box WineClientBox(const std::string& title);
 
 // Where a failing test leaves its screenshots.
 std::string ArtifactPath(const std::string& name);

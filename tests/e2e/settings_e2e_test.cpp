@@ -1,7 +1,7 @@
 // The settings window of Zimoklas.scr under Wine as a user meets it: the stored settings
 // in the controls, OK and Enter saving all six, Storno, Esc and the close box saving
 // nothing, Default, the check box and second text, the keyboard on a colour bar, a save
-// the registry refuses, and the about panel folding out.
+// the registry refuses, the about panel folding out, and the system's text colours.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -54,10 +54,16 @@ class SettingsTest : public WineTest {
     std::this_thread::sleep_for(500ms);
     window = screen_->WindowBox(kTitle);
     ASSERT_FALSE(window.empty());
-    // The frame is as wide on the left as on the right and below; the rest is the title.
-    border = (window.width() - Px(kClientWidth)) / 2;
-    origin = {window.left + border, window.bottom - border - Px(kClientHeight)};
-    EXPECT_EQ(window.width(), Px(kClientWidth) + 2 * border);
+    // The window opens with the design's client area, framed by the border and title.
+    const Box client = WineClientBox(kTitle);
+    ASSERT_FALSE(client.empty()) << "the client area could not be measured";
+    EXPECT_EQ(client.width(), Px(kClientWidth));
+    EXPECT_EQ(client.height(), Px(kClientHeight));
+    EXPECT_TRUE(window.Contains(client.left, client.top) &&
+                window.Contains(client.right - 1, client.bottom - 1));
+    EXPECT_GT(client.top - window.top, client.left - window.left) << "no title bar";
+    border = client.left - window.left;
+    origin = {client.left, client.top};
     // Keys go to the window under the pointer: park it on the title bar.
     screen_->MovePointer(window.left + window.width() / 3, window.top + 4);
   }
@@ -241,7 +247,6 @@ TEST_F(SettingsTest, ARefusedSaveIsReportedAndTheEditsStayInTheWindow) {
 
 TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
   Open({});
-  EXPECT_EQ(window.height(), Px(kClientHeight) + border + (origin.y - window.top));
   const Image folded = Shot("settings-folded");
   const Rgb kMaroon{128, 0, 0};
   EXPECT_EQ(folded.CountColour(kMaroon), 0);
@@ -252,6 +257,8 @@ TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
   EXPECT_EQ(unfolded.height(), Px(kUnfoldedHeight));
   EXPECT_EQ(unfolded.left, window.left) << "the window keeps its place";
   EXPECT_EQ(unfolded.width(), window.width());
+  // Unfolded, the client area reaches past the version line (5400 + 195).
+  EXPECT_GE(WineClientBox(kTitle).height(), Px(5595));
   screen_->MovePointer(screen_->width() - 10, screen_->height() - 10);  // no tooltip
   std::this_thread::sleep_for(300ms);
   const Image open = Shot("settings-unfolded");
@@ -268,6 +275,38 @@ TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
   ClickChevron();
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(screen_->WindowBox(kTitle).height(), Px(kFoldedHeight));
+  // Folded, it ends between the buttons' lower edge (2640 + 375) and the rule (3240).
+  const Box foldedClient = WineClientBox(kTitle);
+  EXPECT_GE(foldedClient.height(), Px(3015));
+  EXPECT_LT(foldedClient.height(), Px(3240));
+  screen_->TapKey("Escape");
+  ExpectEnds();
+}
+
+TEST_F(SettingsTest, LabelsWithoutAColourOfTheirOwnTakeTheButtonTextColour) {
+  // Distinct system colours: labels and the frame follow the button text, never the
+  // window text; the frame's caption keeps its own black.
+  const Rgb kButtonText{160, 0, 160};
+  const Rgb kWindowText{0, 160, 160};
+  const registry::ScopedSystemColour buttonText("ButtonText", 160, 0, 160);
+  const registry::ScopedSystemColour windowText("WindowText", 0, 160, 160);
+  Open({});
+  ClickChevron();
+  screen_->MovePointer(screen_->width() - 10, screen_->height() - 10);  // no tooltip
+  std::this_thread::sleep_for(500ms);
+  const Image shot = Shot("settings-system-colours");
+  const int top = origin.y - window.top;
+  // Title, author, ownership, web address and version lines, left of the two circles.
+  for (int labelTop : {3360, 3720, 3960, 4320, 5400}) {
+    const Box line{border + Px(120), top + Px(labelTop), border + Px(3100),
+                   top + Px(labelTop + 240)};
+    EXPECT_GT(shot.CountColour(kButtonText, line), 20) << "text at " << labelTop;
+    EXPECT_EQ(shot.CountColour(kWindowText, line), 0) << "text at " << labelTop;
+  }
+  const Box caption{border + Px(240), top + Px(120), border + Px(1800), top + Px(120 + 195)};
+  EXPECT_GT(shot.CountColour({0, 0, 0}, caption), 20);
+  EXPECT_EQ(shot.CountColour(kButtonText, caption), 0);
+  screen_->MovePointer(window.left + window.width() / 3, window.top + 4);
   screen_->TapKey("Escape");
   ExpectEnds();
 }

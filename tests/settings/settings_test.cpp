@@ -55,6 +55,28 @@ TEST(Settings, ColourRoundsToNearestWithTiesToEven) {
   EXPECT_EQ(ParseColourByte("254.500001"), 254);
 }
 
+TEST(Settings, NumbersTooSmallForTheirTypeReadAsZero) {
+  // Single precision underflows below about 1e-45, double precision below 1e-324.
+  for (const char* tiny : {"1e-50", "-1e-50", "0.000000000000000000000000000000000000000000000001",
+                           "1e-400", "123e-99999999999999999999", " 1E-60 "}) {
+    MemoryStore store;
+    store.Seed("SnihR", tiny);
+    store.Seed("pf", tiny);
+    EXPECT_EQ(ReadColour(store, "SnihR"), 0) << tiny;
+    EXPECT_EQ(ReadCheckState(store), kUnchecked) << tiny;
+    EXPECT_EQ(ReadPfAtStartup(store), kFalse) << tiny;
+  }
+  // Too large is no number for them: the defaults stay.
+  for (const char* huge : {"1e39", "1e309", "0.001e400", "-1e400"}) {
+    MemoryStore store;
+    store.Seed("SnihR", huge);
+    store.Seed("pf", huge);
+    EXPECT_EQ(ReadColour(store, "SnihR"), 255) << huge;
+    EXPECT_EQ(ReadCheckState(store), kChecked) << huge;
+    EXPECT_EQ(ReadPfAtStartup(store), kTrue) << huge;
+  }
+}
+
 TEST(Settings, ColourTheReadersCannotTakeFallsBackTo255) {
   const std::string huge(100 * 1024, '7');
   for (const std::string& bad :

@@ -7,6 +7,7 @@
 #include "animation/random.hpp"
 #include "platform/win32/win32_clock.hpp"
 #include "platform/win32/win32_command_line.hpp"
+#include "platform/win32/win32_dll_search.hpp"
 #include "platform/win32/win32_message_loop.hpp"
 #include "platform/win32/win32_pixels.hpp"
 #include "platform/win32/win32_scene.hpp"
@@ -25,6 +26,8 @@ constexpr std::chrono::microseconds kAnimationPeriod{5000};
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
                     int /*show*/) {
   using namespace zimoklas;
+  // Before anything can load a DLL: none from the current folder or beside the program.
+  win32::RestrictDllSearchToSystem32();
   const std::string arguments = win32::WideToUtf8(win32::ArgumentText(GetCommandLineW()));
 
   win32::RegistryStore store;

@@ -20,6 +20,12 @@ COLORREF OutlineColour() {
   return GetSysColor(COLOR_WINDOWTEXT);
 }
 
+// Text of a label or a frame caption without a colour of its own: the system's colour
+// for text on the dialog face, as the standard static and group-box controls use it.
+COLORREF TextColour(const ControlDesign& design) {
+  return design.foreColour.value_or(GetSysColor(COLOR_BTNTEXT));
+}
+
 }  // namespace
 
 FontDesign SystemFont(const FontDesign& design) {
@@ -78,7 +84,7 @@ Colour SettingsPainter::ColourOf(const ControlDesign& design, const dialog::Form
   if (design.name == "Label1") return form.Label1().ForeColor;
   if (design.name == "Label2") return form.Label2().ForeColor;
   if (design.name == "Label3") return form.Label3().ForeColor;
-  return design.foreColour.value_or(GetSysColor(COLOR_WINDOWTEXT));
+  return TextColour(design);
 }
 
 void SettingsPainter::Paint(HDC dc, const RECT& area, const dialog::Form2& form) {
@@ -128,7 +134,7 @@ void SettingsPainter::PaintFrame(HDC dc, const ControlDesign& design) {
   RECT text{rect.left + Px(120) - 2, rect.top, rect.left + Px(120) + extent.cx + 2,
             rect.top + extent.cy};
   FillRect(dc, &text, GetSysColorBrush(COLOR_BTNFACE));
-  SetTextColor(dc, design.foreColour.value_or(GetSysColor(COLOR_WINDOWTEXT)));
+  SetTextColor(dc, TextColour(design));
   TextOutW(dc, text.left + 2, text.top, caption.c_str(), static_cast<int>(caption.size()));
   SelectObject(dc, oldFont);
 }
