@@ -5,13 +5,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/glib/keyfile_store.hpp"
 #include "settings/module1.hpp"
@@ -145,6 +149,113 @@ TEST_F(KeyFileStoreTest, SaveReplacesAPlantedLinkInsteadOfWritingThroughIt) {
   EXPECT_EQ(Contents(target), "precious");
   EXPECT_FALSE(fs::is_symlink(path_));
   EXPECT_EQ(Read(store, "SnihR"), "12");
+}
+
+// What the store hands to the text readers for hand-written lines of the file. The same
+// rows stand in docs/settings.md.
+TEST_F(KeyFileStoreTest, BadStoredTexts) {
+  struct Row {
+    std::string file;
+    std::string read;  // "<default>" for the key's fallback
+  };
+  const std::string big(100 * 1024, 'x');
+  const Row rows[] = {
+      {"[Zimoklas]\nText1=\\q\n", "\\q"},
+      {"[Zimoklas]\nText1=\\x41\n", "\\x41"},
+      {"[Zimoklas]\nText1=end\\\n", "end"},
+      {"[Zimoklas]\nText1=\xff\xfe\n", "<default>"},
+      {"[Zimoklas]\nText1=\xc3\x28\n", "<default>"},
+      {"[Zimoklas]\ntext1=x\n", "<default>"},
+      {"[zimoklas]\nText1=x\n", "<default>"},
+      {"[Zimoklas]\nText1[cs]=x\n", "<default>"},
+      {"[Zimoklas]\n#Text1=x\n", "<default>"},
+      {"Text1=x\n", "<default>"},
+      {"[Zimoklas]\nText1\n", "<default>"},
+      {"[Zimoklas\nText1=x\n", "<default>"},
+      {"[Zimoklas]\nText1=\n", ""},
+      {"[Zimoklas]\nText1 = x\n", "x"},
+      {"[Zimoklas]\nText1=   x\n", "x"},
+      {"[Zimoklas]\nText1=\t x\n", "x"},
+      {"[Zimoklas]\nText1=x   \n", "x   "},
+      {"[Zimoklas]\nText1=\\s x\n", "  x"},
+      {"[Zimoklas]\nText1=a\\nb\\tc\\\\d\\re\n", "a\nb\tc\\d\re"},
+      {"[Zimoklas]\nText1=#x;y=z[w]\n", "#x;y=z[w]"},
+      {"[Zimoklas]\nText1=a\nText1=b\n", "b"},
+      {"[Zimoklas]\r\nText1=x\r\n", "x"},
+      {"[Zimoklas]\nText1=" + big + "\n", big},
+  };
+  for (const Row& row : rows) {
+    Put(row.file);
+    KeyFileStore store(path_.string());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Read(store, "Text1"), row.read) << row.file;
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Contents(path_), row.file) << "reading never writes";
+  }
+}
+
+// Files that are not settings: each gives all defaults at once, one line on stderr that
+// says why, and stays as it was.
+TEST_F(KeyFileStoreTest, FilesThatAreNotSettings) {
+  struct Row {
+    const char* name;
+    std::function<void()> make;
+    const char* why;
+  };
+  const auto big = [&] {
+    Put("[Zimoklas]\nSnihR=0\nText1=");
+    std::ofstream out(path_, std::ios::binary | std::ios::app);
+    const std::string block(1 << 20, 'x');
+    for (int i = 0; i < 100; ++i) out << block;
+  };
+  const auto binary = [&] {
+    std::string bytes;
+    for (int i = 0; i < 4096; ++i) bytes += static_cast<char>((i * 7919) % 256);
+    Put("[Zimoklas]\nSnihR=0\n" + bytes);
+  };
+  const auto folder = [&] { fs::create_directories(path_); };
+  const auto fifo = [&] {
+    fs::create_directories(path_.parent_path());
+    ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+  };
+  const auto unreadable = [&] {
+    Put("[Zimoklas]\nSnihR=0\n");
+    fs::permissions(path_, fs::perms::none);
+  };
+  std::vector<Row> rows = {{"100 MB", big, "larger than 1 MB"},
+                           {"binary", binary, "binary data"},
+                           {"folder", folder, "a folder"},
+                           {"FIFO", fifo, "not a regular file"}};
+  if (geteuid() != 0) rows.push_back({"unreadable", unreadable, "Permission denied"});
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    fs::remove_all(path_.parent_path());
+    row.make();
+    struct stat before {};
+    ASSERT_EQ(lstat(path_.c_str(), &before), 0);
+
+    KeyFileStore store(path_.string());
+    testing::internal::CaptureStderr();
+    const auto start = std::chrono::steady_clock::now();
+    settings::Module1 module;
+    settings::ReadStartupSettings(store, module);
+    settings::ReadCheckState(store);
+    const auto took = std::chrono::steady_clock::now() - start;
+    const std::string said = testing::internal::GetCapturedStderr();
+
+    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_EQ(module.SnowRed, 255);
+    EXPECT_EQ(module.GreetingText, settings::kDefaultGreeting);
+    EXPECT_EQ(module.UsePfYear, kTrue);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find(row.why), std::string::npos) << said;
+    struct stat after {};
+    ASSERT_EQ(lstat(path_.c_str(), &after), 0);
+    EXPECT_EQ(after.st_size, before.st_size);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+  }
+  fs::remove_all(path_.parent_path());
 }
 
 // Refused saves of all six values: each names a key and the reason, and the old file

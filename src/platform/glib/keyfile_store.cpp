@@ -308,8 +308,10 @@ std::string KeyFileStore::ReadSetting(std::string_view app, std::string_view sec
   const Load load = LoadKeyFile(path, file.get(), why);
   if (load == Load::Ignored && !warned_) {
     warned_ = true;
-    std::fprintf(stderr, "zimoklas: ignoring the settings file %s: %s; using the defaults\n",
-                 path.c_str(), why.c_str());
+    // Put together as text: the path comes from the environment.
+    const std::string line =
+        "zimoklas: ignoring the settings file " + path + ": " + why + "; using the defaults\n";
+    std::fputs(line.c_str(), stderr);
   }
   if (load != Load::Loaded) return std::string(fallback);
   const std::string group(section);
