@@ -1,6 +1,8 @@
 // The key-file store on a scratch folder: defaults for what is missing or unreadable,
 // exact round trips, file modes, and saves that replace the file as a whole.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -310,6 +312,47 @@ TEST_F(KeyFileStoreTest, RefusedSavesLeaveTheFileAsItWas) {
   EXPECT_NE(noFolder->reason.find("cannot create the folder"), std::string::npos);
   EXPECT_EQ(Contents(path_.parent_path()), "in the way");
   fs::remove(path_.parent_path());
+}
+
+// A real full disk and a real read-only folder, on a small file system of a child
+// process's own (root can write into a folder without write permission, not into a
+// read-only mount). Skipped where mounts are not allowed.
+TEST_F(KeyFileStoreTest, FullDiskAndReadOnlyFolderRefuseTheSave) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const std::string root = root_.string();
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", root.c_str(), "tmpfs", 0, "size=64k,mode=0700") != 0) {
+      _exit(77);
+    }
+    KeyFileStore store(path_.string());
+    settings::SavedValues values;
+    if (settings::WriteAll(store, values)) _exit(1);
+    const std::string before = Contents(path_);
+    values.text1 = std::string(8192, 'x');
+    {
+      std::ofstream filler(root_ / "filler", std::ios::binary);
+      const std::string block(4096, 'f');
+      for (int i = 0; i < 64 && filler.write(block.data(), block.size()).flush(); ++i) {
+      }
+    }
+    const auto full = settings::WriteAll(store, values);
+    if (!full || full->reason.find("No space left on device") == std::string::npos) _exit(2);
+    if (Contents(path_) != before) _exit(3);
+    fs::remove(root_ / "filler");
+    if (mount(nullptr, root.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) _exit(77);
+    const auto readOnly = settings::WriteAll(store, values);
+    if (!readOnly || readOnly->reason.find("Read-only file system") == std::string::npos) _exit(4);
+    if (Contents(path_) != before) _exit(5);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private mounts here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: first save, 2/3: full disk, 4/5: read-only";
 }
 
 // A save killed at any of 200 points spread over it leaves all six old values or all six
