@@ -86,8 +86,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   usleep(static_cast<useconds_t>(options.warmup * 1e6));
-  const pid_t wineserver =
-      options.winePrefix.empty() ? -1 : zb::FindWineserver(options.winePrefix);
+  const pid_t wineserver = options.winePrefix.empty() ? -1 : zb::FindWineserver(options.winePrefix);
 
   const double start = zb::MonotonicSeconds();
   const auto programStart = zb::ProcessCpuSeconds(program);

@@ -32,8 +32,8 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
     return;
   }
   const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-  server_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                   "-nolisten", "tcp"});
+  server_ = Spawn(
+      {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"});
   close(fds[1]);
   owned_ = server_ > 0;
   // Xvfb writes its display number and a newline once it accepts clients.

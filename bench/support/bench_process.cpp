@@ -105,8 +105,7 @@ double MonotonicSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-            bool quiet) {
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, bool quiet) {
   if (argv.empty()) return -1;
   std::vector<char*> args;
   args.reserve(argv.size() + 1);
@@ -161,10 +160,12 @@ pid_t FindXServer(const std::string& display) {
 }
 
 pid_t FindWineserver(const std::string& prefix) {
-  struct stat info{};
+  struct stat info {};
   if (stat(prefix.c_str(), &info) != 0) return -1;
-  char folder[128];
-  std::snprintf(folder, sizeof folder, "/tmp/.wine-%u/server-%llx-%llx", getuid(),
+  // The folder's parent depends on the Wine version (/tmp/.wine-UID, /tmp/wine-XXXXXX);
+  // its own name does not.
+  char folder[64];
+  std::snprintf(folder, sizeof folder, "/server-%llx-%llx",
                 static_cast<unsigned long long>(info.st_dev),
                 static_cast<unsigned long long>(info.st_ino));
   for (const pid_t pid : AllPids()) {
@@ -175,7 +176,12 @@ pid_t FindWineserver(const std::string& prefix) {
     const ssize_t length = readlink(link.c_str(), cwd, sizeof cwd - 1);
     if (length <= 0) continue;
     cwd[length] = '\0';
-    if (std::string(cwd) == folder) return pid;
+    const std::string path(cwd);
+    const std::string suffix(folder);
+    if (path.size() > suffix.size() &&
+        path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      return pid;
+    }
   }
   return -1;
 }
