@@ -25,10 +25,19 @@ class EndingSignals {
   int fd_ = -1;
 };
 
+// Told about every animation tick once its drawing has been flushed: the deadline it
+// ran for and the moment the flush returned. The benchmark measures the delay with it.
+class TickObserver {
+ public:
+  virtual ~TickObserver() = default;
+  virtual void AfterTick(std::chrono::nanoseconds deadline, std::chrono::nanoseconds drawn) = 0;
+};
+
 struct LoopStats {
   std::uint64_t ticks = 0;       // animation ticks run
   std::uint64_t skipped = 0;     // ticks given up after a stall
   std::uint64_t clockTicks = 0;  // clock ticks run
+  TickObserver* observer = nullptr;
 };
 
 enum class LoopEnd : std::uint8_t { WindowGone, Signalled, TimeUp };
