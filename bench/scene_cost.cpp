@@ -1,0 +1,229 @@
+// The running cost of the real X11 scene, the code path of `zimoklas /s`, on a virtual
+// display with the spark and flake pools held full: ticks delivered a second, CPU per
+// tick, the X server's share, the delay from a tick's deadline to its flushed drawing,
+// peak RSS and heap allocations per tick.
+//
+//   scene_cost [--size WxH | --size display] [--seconds N] [--warmup N]
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "animation/animation_state.hpp"
+#include "animation/random.hpp"
+#include "platform/x11/posix_clock.hpp"
+#include "platform/x11/x11_display.hpp"
+#include "platform/x11/x11_loop.hpp"
+#include "platform/x11/x11_scene.hpp"
+#include "saver/form1.hpp"
+#include "settings/memory_store.hpp"
+#include "settings/module1.hpp"
+#include "support/alloc_count.hpp"
+#include "support/bench_display.hpp"
+#include "support/bench_process.hpp"
+#include "support/bench_report.hpp"
+
+namespace {
+
+using namespace zimoklas;
+namespace zb = zimoklas::bench;
+using Nanos = std::chrono::nanoseconds;
+
+// Every draw 0: no rocket launches and no spark dies, so the pools stay as they are set.
+class ZeroDraws final : public animation::RandomSource {
+ public:
+  void Seed(std::uint64_t /*seed*/) override {}
+  float Draw() override { return 0.0f; }
+};
+
+// 500 sparks in two 250-spark bursts at a third and two thirds of the width, and 1500
+// flakes over the top two thirds of the screen, with every speed.
+animation::AnimationState FullLoad(int width, int height) {
+  animation::AnimationState s;
+  animation::Pcg32 random(7);
+  s.FireworkColour = static_cast<float>(MakeColour(255, 200, 40));
+  s.SnowColour = 0xFFFFFF;
+  for (std::size_t i = 0; i < animation::kSparkSlots; ++i) {
+    const double angle = random.Draw() * 6.283185307179586;
+    const double speed = random.Draw() * 7 + 1;
+    s.Sparks[i] = {kTrue,
+                   width * (i < 250 ? 1.0 : 2.0) / 3.0,
+                   height * 0.4,
+                   speed * std::sin(angle),
+                   speed * std::cos(angle),
+                   0};
+  }
+  for (animation::Flake& flake : s.Flakes) {
+    flake = {kTrue, std::floor(random.Draw() * width), std::floor(random.Draw() * height * 0.6),
+             random.Draw() * 4.0 + 1.0};
+  }
+  return s;
+}
+
+// Records each tick's delay in 1 µs steps and puts the full pools back every few ticks,
+// before the flakes reach the bottom or the sparks leave the screen.
+class Recorder final : public x11::TickObserver {
+ public:
+  static constexpr int kTicksPerRound = 32;
+  static constexpr std::size_t kBuckets = 100000;  // 100 ms; later ticks go in the last
+
+  Recorder(saver::Form1& form, const animation::AnimationState& full)
+      : form_(form), full_(full), delays_(kBuckets, 0) {}
+
+  void AfterTick(Nanos deadline, Nanos drawn) override {
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(drawn - deadline);
+    const std::size_t bucket =
+        micros.count() < 0 ? 0 : std::min<std::size_t>(micros.count(), kBuckets - 1);
+    ++delays_[bucket];
+    ++ticks_;
+    if (++round_ == kTicksPerRound) {
+      round_ = 0;
+      Fill();
+    }
+  }
+
+  void Fill() { form_.animationForBenchmark() = full_; }
+  void Clear() {
+    std::fill(delays_.begin(), delays_.end(), 0);
+    ticks_ = 0;
+  }
+  // The delay below which the given share of ticks fall, in milliseconds.
+  double Quantile(double share) const {
+    const auto wanted = static_cast<std::uint64_t>(std::ceil(share * static_cast<double>(ticks_)));
+    std::uint64_t seen = 0;
+    for (std::size_t i = 0; i < kBuckets; ++i) {
+      seen += delays_[i];
+      if (seen >= wanted && seen > 0) return static_cast<double>(i + 1) / 1000.0;
+    }
+    return 0;
+  }
+
+ private:
+  saver::Form1& form_;
+  const animation::AnimationState& full_;
+  std::vector<std::uint64_t> delays_;
+  std::uint64_t ticks_ = 0;
+  int round_ = 0;
+};
+
+bool Parse(int argc, char** argv, int& width, int& height, double& seconds, double& warmup) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const char* value = argv[i + 1];
+    if (std::strcmp(argv[i], "--size") == 0) {
+      if (std::strcmp(value, "display") == 0) {
+        width = height = 0;
+      } else if (std::sscanf(value, "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0) {
+        return false;
+      }
+    } else if (std::strcmp(argv[i], "--seconds") == 0) {
+      seconds = std::atof(value);
+    } else if (std::strcmp(argv[i], "--warmup") == 0) {
+      warmup = std::atof(value);
+    } else {
+      return false;
+    }
+  }
+  return argc % 2 == 1 && seconds > 0 && warmup >= 0;
+}
+
+Nanos ToNanos(double seconds) {
+  return Nanos(static_cast<std::int64_t>(seconds * 1e9));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int width = 1920;
+  int height = 1080;
+  double seconds = 20;
+  double warmup = 2;
+  if (!Parse(argc, argv, width, height, seconds, warmup)) {
+    std::fputs("usage: scene_cost [--size WxH | --size display] [--seconds N] [--warmup N]\n",
+               stderr);
+    return 2;
+  }
+  std::setlocale(LC_ALL, "");
+  zb::VirtualDisplay virtualDisplay(width, height);
+  if (!virtualDisplay.ok()) {
+    std::fprintf(stderr, "scene_cost: %s\n", virtualDisplay.error().c_str());
+    return 1;
+  }
+  const x11::EndingSignals signals;
+  Display* display = x11::OpenDisplay();
+  if (display == nullptr) {
+    std::fprintf(stderr, "scene_cost: cannot open %s\n", virtualDisplay.name().c_str());
+    return 1;
+  }
+
+  settings::MemoryStore store;
+  x11::PosixClock clock;
+  ZeroDraws random;
+  settings::Module1 module1;
+  x11::SceneWindow window(display, [] {});
+  saver::Form1 form(window, store, clock, random, module1);
+  window.Attach(&form);
+  if (form.Form_Load("/s") != saver::Mode::Saver) return 1;
+  window.Show();
+
+  const SizeF size = window.ClientSize();
+  const animation::AnimationState full =
+      FullLoad(static_cast<int>(size.width), static_cast<int>(size.height));
+  Recorder recorder(form, full);
+  recorder.Fill();
+  x11::LoopStats stats;
+  stats.observer = &recorder;
+  if (warmup > 0 &&
+      x11::RunSceneLoop(window, form, signals, stats, ToNanos(warmup)) != x11::LoopEnd::TimeUp) {
+    std::fputs("scene_cost: the scene ended during the warm-up\n", stderr);
+    return 1;
+  }
+
+  recorder.Clear();
+  stats = {};
+  stats.observer = &recorder;
+  const double start = zb::MonotonicSeconds();
+  const double cpuStart = zb::OwnCpuSeconds();
+  const auto serverStart = zb::ProcessCpuSeconds(virtualDisplay.server());
+  const std::uint64_t newStart = zb::OperatorNewCalls();
+  const std::uint64_t mallocStart = zb::MallocCalls();
+  const x11::LoopEnd end = x11::RunSceneLoop(window, form, signals, stats, ToNanos(seconds));
+  const std::uint64_t newCalls = zb::OperatorNewCalls() - newStart;
+  const std::uint64_t mallocCalls = zb::MallocCalls() - mallocStart;
+  const double cpu = zb::OwnCpuSeconds() - cpuStart;
+  const auto serverEnd = zb::ProcessCpuSeconds(virtualDisplay.server());
+  const double wall = zb::MonotonicSeconds() - start;
+  if (end != x11::LoopEnd::TimeUp || stats.ticks == 0) {
+    std::fputs("scene_cost: the scene ended before the measurement did\n", stderr);
+    return 1;
+  }
+
+  const auto ticks = static_cast<double>(stats.ticks);
+  zb::Report report;
+  report.Add("seconds", wall, "s", "measured interval");
+  report.Add("ticks_per_second", ticks / wall, "1/s", "ticks delivered a second", ">= 198");
+  report.Add("skipped_ticks", static_cast<double>(stats.skipped), "ticks",
+             "ticks given up after a stall");
+  report.Add("cpu_per_tick", cpu / ticks * 1e6, "us", "saver CPU per tick (user + sys)",
+             "<= 150 (200 at 4K)");
+  report.Add("cpu_share", 100 * cpu / wall, "%", "saver CPU (share of one core)");
+  if (serverStart && serverEnd) {
+    report.Add("xserver_cpu_share", 100 * (*serverEnd - *serverStart) / wall, "%",
+               "X server CPU (share of one core)", "<= 5 (6 at 4K)");
+  }
+  report.Add("delay_p99", recorder.Quantile(0.99), "ms", "p99 deadline-to-drawn delay", "<= 2");
+  report.Add("delay_max", recorder.Quantile(1.0), "ms", "max deadline-to-drawn delay");
+  report.Add("peak_rss", static_cast<double>(zb::PeakRssBytes(getpid()).value_or(0)) / 1048576.0,
+             "MB", "peak RSS", "<= 20 (30 at 4K)");
+  report.Add("heap_allocations_per_tick", static_cast<double>(newCalls) / ticks, "1/tick",
+             "heap allocations per tick (operator new)", "0");
+  report.Add("malloc_calls_per_tick", static_cast<double>(mallocCalls) / ticks, "1/tick",
+             "malloc calls per tick (Xlib and Xft too)");
+  report.Add("requests_per_tick", static_cast<double>(window.pixels().lastRequests()), "1/tick",
+             "X requests of the last tick's pixels");
+  report.Print("scene_cost: the X11 scene at " + std::to_string(static_cast<int>(size.width)) +
+               " x " + std::to_string(static_cast<int>(size.height)) + " on " +
+               virtualDisplay.name() + ", pools full");
+  return 0;
+}
