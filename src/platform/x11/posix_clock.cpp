@@ -43,8 +43,9 @@ std::uint64_t PosixClock::SeedFromTimeOfDay() {
   clock_gettime(CLOCK_REALTIME, &now);
   std::tm local{};
   localtime_r(&now.tv_sec, &local);
-  const auto seconds =
-      static_cast<std::uint64_t>(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec);
+  const std::uint64_t seconds = static_cast<std::uint64_t>(local.tm_hour) * 3600U +
+                                static_cast<std::uint64_t>(local.tm_min) * 60U +
+                                static_cast<std::uint64_t>(local.tm_sec);
   return seconds * 10000000ULL + static_cast<std::uint64_t>(now.tv_nsec / 100);
 }
 

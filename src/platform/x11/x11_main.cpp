@@ -15,7 +15,7 @@
 #include "platform/x11/x11_loop.hpp"
 #include "platform/x11/x11_scene.hpp"
 #include "saver/form1.hpp"
-#include "settings/memory_store.hpp"
+#include "platform/glib/keyfile_store.hpp"
 #include "settings/module1.hpp"
 #include "x11_version.h"
 
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  settings::MemoryStore store;
+  glib::KeyFileStore store;
   x11::PosixClock clock;
   animation::Pcg32 random;
   settings::Module1 module1;
