@@ -4,6 +4,7 @@
 // peak RSS and heap allocations per tick.
 //
 //   scene_cost [--size WxH | --size display] [--seconds N] [--warmup N]
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -62,22 +63,59 @@ animation::AnimationState FullLoad(int width, int height) {
   return s;
 }
 
-// Records each tick's delay in 1 µs steps and puts the full pools back every few ticks,
-// before the flakes reach the bottom or the sparks leave the screen.
+// Delays in 1 us steps up to 100 ms; later ones count as 100 ms. Allocated up front.
+class DelayHistogram {
+ public:
+  static constexpr std::size_t kBuckets = 100000;
+
+  DelayHistogram() : counts_(kBuckets, 0) {}
+  void Add(Nanos delay) {
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(delay).count();
+    ++counts_[static_cast<std::size_t>(std::clamp<std::int64_t>(micros, 0, kBuckets - 1))];
+    ++total_;
+  }
+  void Clear() {
+    std::fill(counts_.begin(), counts_.end(), 0);
+    total_ = 0;
+  }
+  // The delay that the given share of ticks stay within, in milliseconds.
+  double Quantile(double share) const {
+    const auto wanted = static_cast<std::uint64_t>(std::ceil(share * static_cast<double>(total_)));
+    std::uint64_t seen = 0;
+    for (std::size_t i = 0; i < kBuckets; ++i) {
+      seen += counts_[i];
+      if (seen >= wanted && seen > 0) return static_cast<double>(i + 1) / 1000.0;
+    }
+    return 0;
+  }
+
+ private:
+  std::vector<std::uint64_t> counts_;
+  std::uint64_t total_ = 0;
+};
+
+// Records each tick's delays, counts the allocations between ticks apart from those of
+// the once-a-second clock tick, and puts the full pools back every few ticks, before
+// the flakes reach the bottom or the sparks leave the screen.
 class Recorder final : public x11::TickObserver {
  public:
   static constexpr int kTicksPerRound = 32;
-  static constexpr std::size_t kBuckets = 100000;  // 100 ms; later ticks go in the last
 
-  Recorder(saver::Form1& form, const animation::AnimationState& full)
-      : form_(form), full_(full), delays_(kBuckets, 0) {}
+  Recorder(saver::Form1& form, const animation::AnimationState& full, const x11::LoopStats& stats)
+      : form_(form), full_(full), stats_(stats) {}
 
-  void AfterTick(Nanos deadline, Nanos drawn) override {
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(drawn - deadline);
-    const std::size_t bucket =
-        micros.count() < 0 ? 0 : std::min<std::size_t>(micros.count(), kBuckets - 1);
-    ++delays_[bucket];
-    ++ticks_;
+  void AfterTick(Nanos deadline, Nanos woke, Nanos drawn) override {
+    drawn_.Add(drawn - deadline);
+    woke_.Add(woke - deadline);
+    // Everything since the last tick: the events, a clock tick if one was due, this tick.
+    const std::uint64_t allocations = zb::OperatorNewCalls();
+    if (stats_.clockTicks == clockTicks_) {
+      tickAllocations_ += allocations - allocations_;
+    } else {
+      clockAllocations_ += allocations - allocations_;
+    }
+    allocations_ = allocations;
+    clockTicks_ = stats_.clockTicks;
     if (++round_ == kTicksPerRound) {
       round_ = 0;
       Fill();
@@ -85,26 +123,28 @@ class Recorder final : public x11::TickObserver {
   }
 
   void Fill() { form_.animationForBenchmark() = full_; }
-  void Clear() {
-    std::fill(delays_.begin(), delays_.end(), 0);
-    ticks_ = 0;
+  void Start() {
+    drawn_.Clear();
+    woke_.Clear();
+    allocations_ = zb::OperatorNewCalls();
+    clockTicks_ = stats_.clockTicks;
+    tickAllocations_ = clockAllocations_ = 0;
   }
-  // The delay below which the given share of ticks fall, in milliseconds.
-  double Quantile(double share) const {
-    const auto wanted = static_cast<std::uint64_t>(std::ceil(share * static_cast<double>(ticks_)));
-    std::uint64_t seen = 0;
-    for (std::size_t i = 0; i < kBuckets; ++i) {
-      seen += delays_[i];
-      if (seen >= wanted && seen > 0) return static_cast<double>(i + 1) / 1000.0;
-    }
-    return 0;
-  }
+  const DelayHistogram& drawn() const { return drawn_; }
+  const DelayHistogram& woke() const { return woke_; }
+  std::uint64_t tickAllocations() const { return tickAllocations_; }
+  std::uint64_t clockAllocations() const { return clockAllocations_; }
 
  private:
   saver::Form1& form_;
   const animation::AnimationState& full_;
-  std::vector<std::uint64_t> delays_;
-  std::uint64_t ticks_ = 0;
+  const x11::LoopStats& stats_;
+  DelayHistogram drawn_;
+  DelayHistogram woke_;
+  std::uint64_t allocations_ = 0;
+  std::uint64_t clockTicks_ = 0;
+  std::uint64_t tickAllocations_ = 0;
+  std::uint64_t clockAllocations_ = 0;
   int round_ = 0;
 };
 
@@ -170,9 +210,9 @@ int main(int argc, char** argv) {
   const SizeF size = window.ClientSize();
   const animation::AnimationState full =
       FullLoad(static_cast<int>(size.width), static_cast<int>(size.height));
-  Recorder recorder(form, full);
-  recorder.Fill();
   x11::LoopStats stats;
+  Recorder recorder(form, full, stats);
+  recorder.Fill();
   stats.observer = &recorder;
   if (warmup > 0 &&
       x11::RunSceneLoop(window, form, signals, stats, ToNanos(warmup)) != x11::LoopEnd::TimeUp) {
@@ -180,20 +220,21 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  recorder.Clear();
-  stats = {};
-  stats.observer = &recorder;
+  const x11::LoopStats before = stats;
   const double start = zb::MonotonicSeconds();
   const double cpuStart = zb::OwnCpuSeconds();
   const auto serverStart = zb::ProcessCpuSeconds(virtualDisplay.server());
-  const std::uint64_t newStart = zb::OperatorNewCalls();
+  // Last, as reading /proc allocates.
+  recorder.Start();
   const std::uint64_t mallocStart = zb::MallocCalls();
   const x11::LoopEnd end = x11::RunSceneLoop(window, form, signals, stats, ToNanos(seconds));
-  const std::uint64_t newCalls = zb::OperatorNewCalls() - newStart;
   const std::uint64_t mallocCalls = zb::MallocCalls() - mallocStart;
   const double cpu = zb::OwnCpuSeconds() - cpuStart;
   const auto serverEnd = zb::ProcessCpuSeconds(virtualDisplay.server());
   const double wall = zb::MonotonicSeconds() - start;
+  stats.ticks -= before.ticks;
+  stats.skipped -= before.skipped;
+  stats.clockTicks -= before.clockTicks;
   if (end != x11::LoopEnd::TimeUp || stats.ticks == 0) {
     std::fputs("scene_cost: the scene ended before the measurement did\n", stderr);
     return 1;
@@ -212,12 +253,18 @@ int main(int argc, char** argv) {
     report.Add("xserver_cpu_share", 100 * (*serverEnd - *serverStart) / wall, "%",
                "X server CPU (share of one core)", "<= 5 (6 at 4K)");
   }
-  report.Add("delay_p99", recorder.Quantile(0.99), "ms", "p99 deadline-to-drawn delay", "<= 2");
-  report.Add("delay_max", recorder.Quantile(1.0), "ms", "max deadline-to-drawn delay");
+  report.Add("delay_p99", recorder.drawn().Quantile(0.99), "ms", "p99 deadline-to-drawn delay",
+             "<= 2");
+  report.Add("delay_max", recorder.drawn().Quantile(1.0), "ms", "max deadline-to-drawn delay");
+  report.Add("wake_p99", recorder.woke().Quantile(0.99), "ms", "p99 deadline-to-wake-up delay");
   report.Add("peak_rss", static_cast<double>(zb::PeakRssBytes(getpid()).value_or(0)) / 1048576.0,
              "MB", "peak RSS", "<= 20 (30 at 4K)");
-  report.Add("heap_allocations_per_tick", static_cast<double>(newCalls) / ticks, "1/tick",
-             "heap allocations per tick (operator new)", "0");
+  report.Add("heap_allocations_per_tick", static_cast<double>(recorder.tickAllocations()) / ticks,
+             "1/tick", "heap allocations per tick (operator new)", "0");
+  report.Add("heap_allocations_per_clock_tick",
+             static_cast<double>(recorder.clockAllocations()) /
+                 static_cast<double>(std::max<std::uint64_t>(stats.clockTicks, 1)),
+             "1/s", "heap allocations per clock tick (once a second)");
   report.Add("malloc_calls_per_tick", static_cast<double>(mallocCalls) / ticks, "1/tick",
              "malloc calls per tick (Xlib and Xft too)");
   report.Add("requests_per_tick", static_cast<double>(window.pixels().lastRequests()), "1/tick",

@@ -26,11 +26,13 @@ class EndingSignals {
 };
 
 // Told about every animation tick once its drawing has been flushed: the deadline it
-// ran for and the moment the flush returned. The benchmark measures the delay with it.
+// ran for, when the loop woke up for it, and when the flush returned. The benchmark
+// measures the delays with it.
 class TickObserver {
  public:
   virtual ~TickObserver() = default;
-  virtual void AfterTick(std::chrono::nanoseconds deadline, std::chrono::nanoseconds drawn) = 0;
+  virtual void AfterTick(std::chrono::nanoseconds deadline, std::chrono::nanoseconds woke,
+                         std::chrono::nanoseconds drawn) = 0;
 };
 
 struct LoopStats {
