@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "animation/random.hpp"
+#include "platform/glib/keyfile_store.hpp"
 #include "platform/x11/posix_clock.hpp"
 #include "platform/x11/x11_command_line.hpp"
 #include "platform/x11/x11_display.hpp"
 #include "platform/x11/x11_loop.hpp"
 #include "platform/x11/x11_scene.hpp"
 #include "saver/form1.hpp"
-#include "platform/glib/keyfile_store.hpp"
 #include "settings/module1.hpp"
 #include "x11_version.h"
 
