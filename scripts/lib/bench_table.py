@@ -78,6 +78,8 @@ SCENE_ROWS = [
     ("p99 deadline-to-drawn delay", "delay_p99", 3, "ms", ["2"] * 3, "<="),
     ("max deadline-to-drawn delay", "delay_max", 3, "ms", None, None),
     ("p99 deadline-to-wake-up delay", "wake_p99", 3, "ms", None, None),
+    ("p99 wake-up delay of a bare 5 ms sleeper (the machine's)", "bare_wake_p99", 3, "ms", None,
+     None),
     ("peak RSS of the saver", "peak_rss", 1, "MB", ["20", "20", "30"], "<="),
     ("heap allocations per tick (operator new)", "heap_allocations_per_tick", 3, "", ["0"] * 3,
      "<="),
