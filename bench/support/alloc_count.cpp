@@ -7,11 +7,14 @@
 #include <cstdlib>
 #include <new>
 
+// glibc's own allocator, under the names it exports for programs that replace malloc.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 extern "C" {
 void* __libc_malloc(std::size_t size) noexcept;
 void* __libc_calloc(std::size_t count, std::size_t size) noexcept;
 void* __libc_realloc(void* p, std::size_t size) noexcept;
 }
+// NOLINTEND(bugprone-reserved-identifier)
 
 namespace {
 std::atomic<std::uint64_t> operatorNewCalls{0};
@@ -31,7 +34,7 @@ std::uint64_t MallocCalls() {
 }  // namespace zimoklas::bench
 
 extern "C" {
-// NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+// NOLINTBEGIN(bugprone-reserved-identifier)
 void* malloc(std::size_t size) noexcept {
   mallocCalls.fetch_add(1, std::memory_order_relaxed);
   return __libc_malloc(size);
@@ -44,7 +47,7 @@ void* realloc(void* p, std::size_t size) noexcept {
   mallocCalls.fetch_add(1, std::memory_order_relaxed);
   return __libc_realloc(p, size);
 }
-// NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+// NOLINTEND(bugprone-reserved-identifier)
 }
 
 // Arrays and the nothrow forms come through this one; nothing in the program is

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -21,7 +22,7 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
     name_ = display;
     // "host:N.S" -> ":N": the server's own arguments name the display without a screen.
     std::string local = name_.substr(name_.find(':'));
-    local = local.substr(0, local.find('.'));
+    local.resize(std::min(local.size(), local.find('.')));
     server_ = FindXServer(local);
     if (server_ < 0) error_ = "no Xvfb or Xorg process serves " + name_;
     return;
