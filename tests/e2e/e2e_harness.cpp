@@ -383,8 +383,22 @@ bool Image::SavePng(const std::string& path) const {
   return true;
 }
 
-Screen::Screen() : display_(XOpenDisplay(nullptr)) {}
-Screen::Screen(const std::string& name) : display_(XOpenDisplay(name.c_str())) {}
+namespace {
+
+// A display whose last client has just left resets and refuses connections for a moment.
+Display* OpenWithPatience(const char* name) {
+  Display* display = XOpenDisplay(name);
+  for (int i = 0; display == nullptr && i < 40; ++i) {
+    std::this_thread::sleep_for(50ms);
+    display = XOpenDisplay(name);
+  }
+  return display;
+}
+
+}  // namespace
+
+Screen::Screen() : display_(OpenWithPatience(nullptr)) {}
+Screen::Screen(const std::string& name) : display_(OpenWithPatience(name.c_str())) {}
 
 Screen::~Screen() {
   if (display_ != nullptr) XCloseDisplay(display_);

@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
 
   int settingsExitCode = 0;
   const auto showSettings = [&] {
+    signals.Release();
     std::fputs("zimoklas: the settings window is not built yet\n", stderr);
     settingsExitCode = kNoSettingsWindow;
   };
