@@ -83,6 +83,8 @@ class Form1 {
   }
   Colour snowColour() const { return animation_.SnowColour; }
   const animation::AnimationState& animation() const { return animation_; }
+  // For benchmarks that hold the pools full while the real scene runs.
+  animation::AnimationState& animationForBenchmark() { return animation_; }
   float ScaleWidth() const { return window_.ClientSize().width; }
   float ScaleHeight() const { return window_.ClientSize().height; }
 

@@ -72,6 +72,7 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignal
       }
       window.pixels().Flush();
       ++stats.ticks;
+      if (stats.observer != nullptr) stats.observer->AfterTick(nextTick, now, Now());
       nextTick += kTickPeriod;
       if (now - nextTick >= kMaxLag) {
         stats.skipped += static_cast<std::uint64_t>((now - nextTick) / kTickPeriod);

@@ -29,10 +29,21 @@ class EndingSignals {
   int fd_ = -1;
 };
 
+// Told about every animation tick once its drawing has been flushed: the deadline it
+// ran for, when the loop woke up for it, and when the flush returned. The benchmark
+// measures the delays with it.
+class TickObserver {
+ public:
+  virtual ~TickObserver() = default;
+  virtual void AfterTick(std::chrono::nanoseconds deadline, std::chrono::nanoseconds woke,
+                         std::chrono::nanoseconds drawn) = 0;
+};
+
 struct LoopStats {
   std::uint64_t ticks = 0;       // animation ticks run
   std::uint64_t skipped = 0;     // ticks given up after a stall
   std::uint64_t clockTicks = 0;  // clock ticks run
+  TickObserver* observer = nullptr;
 };
 
 enum class LoopEnd : std::uint8_t { WindowGone, Signalled, TimeUp };

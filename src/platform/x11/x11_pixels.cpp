@@ -1,6 +1,7 @@
 // Resolving and sending one tick's pixel writes.
 #include "platform/x11/x11_pixels.hpp"
 
+#include <algorithm>
 #include <bit>
 
 namespace zimoklas::x11 {
@@ -26,7 +27,7 @@ PixelBatch::PixelBatch(Display* display, Drawable drawable, const Visual* visual
       redMask_(visual->red_mask),
       greenMask_(visual->green_mask),
       blueMask_(visual->blue_mask),
-      table_(std::make_unique<std::array<Slot, kTableSize>>()),
+      table_(std::make_unique<std::array<std::uint32_t, kTableSize>>()),
       points_(std::make_unique<std::array<std::array<XPoint, kCapacity>, kMaxColours>>()) {}
 
 PixelBatch::~PixelBatch() {
@@ -38,18 +39,19 @@ unsigned long PixelBatch::PixelValue(Colour colour) const {
          Channel(BlueOf(colour), blueMask_);
 }
 
-bool PixelBatch::FirstSight(std::uint32_t key) {
-  std::array<Slot, kTableSize>& table = *table_;
+bool PixelBatch::FirstSight(std::uint32_t key, int bits) {
+  std::array<std::uint32_t, kTableSize>& table = *table_;
+  const std::size_t mask = (std::size_t{1} << bits) - 1;
   // Fibonacci hashing spreads neighbouring pixels over the table.
-  std::size_t i = (key * 2654435769U) >> (32 - std::countr_zero(kTableSize));
+  std::size_t i = (key * 2654435769U) >> (32 - bits);
   for (;;) {
-    Slot& slot = table[i];
-    if (slot.stamp != stamp_) {
-      slot = {stamp_, key};
+    std::uint32_t& slot = table[i];
+    if (slot == kEmpty) {
+      slot = key;
       return true;
     }
-    if (slot.key == key) return false;
-    i = (i + 1) & (kTableSize - 1);
+    if (slot == key) return false;
+    i = (i + 1) & mask;
   }
 }
 
@@ -64,15 +66,13 @@ void PixelBatch::DrawBuckets() {
 }
 
 void PixelBatch::Send() {
-  // A new stamp empties the table without touching it; after a wrap it is cleared.
-  if (++stamp_ == 0) {
-    table_->fill({});
-    stamp_ = 1;
-  }
+  const std::size_t size = std::max(kMinTableSize, std::bit_ceil(2 * count_));
+  const int bits = std::countr_zero(size);
+  std::fill_n(table_->begin(), size, kEmpty);
   // Walking backwards, the first sight of a pixel is its last write.
   for (std::size_t i = count_; i-- > 0;) {
     const Write& w = writes_[i];
-    if (!FirstSight((static_cast<std::uint32_t>(w.y) << 16U) | w.x)) continue;
+    if (!FirstSight((static_cast<std::uint32_t>(w.y) << 16U) | w.x, bits)) continue;
     std::size_t b = 0;
     while (b < bucketCount_ && buckets_[b].colour != w.colour) ++b;
     if (b == kMaxColours) {

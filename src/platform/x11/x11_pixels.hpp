@@ -51,21 +51,23 @@ class PixelBatch {
     std::uint16_t x, y;
     Colour colour;
   };
-  struct Slot {
-    std::uint32_t stamp;
-    std::uint32_t key;
-  };
   struct Bucket {
     Colour colour;
     std::size_t count;
   };
-  static constexpr std::size_t kTableSize = kCapacity * 2;  // load factor at most 1/2
+  // Load factor at most 1/2. Each send uses only the part its writes need, cleared
+  // first: a small, freshly written table stays in the first-level cache while it is
+  // probed, where a large one kept between ticks has mostly left it by the next tick.
+  static constexpr std::size_t kTableSize = kCapacity * 2;
+  static constexpr std::size_t kMinTableSize = 1024;
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;  // no pixel has x = y = 0xFFFF
   static constexpr std::size_t kMaxColours = 8;
 
   // Resolves the recorded writes and queues the drawing requests.
   void Send();
-  // True the first time a pixel is seen in this batch.
-  bool FirstSight(std::uint32_t key);
+  // True the first time a pixel is seen in this batch; `bits` is log2 of the table part
+  // in use.
+  bool FirstSight(std::uint32_t key, int bits);
   void DrawBuckets();
   unsigned long PixelValue(Colour colour) const;
 
@@ -76,13 +78,12 @@ class PixelBatch {
   std::uint32_t width_ = 0, height_ = 0;
 
   std::size_t count_ = 0;
-  std::uint32_t stamp_ = 0;
   std::size_t bucketCount_ = 0;
   std::size_t lastRequests_ = 0;
   std::array<Write, kCapacity> writes_{};
   std::array<Bucket, kMaxColours> buckets_{};
   // Both large, and on the heap with the batch.
-  std::unique_ptr<std::array<Slot, kTableSize>> table_;
+  std::unique_ptr<std::array<std::uint32_t, kTableSize>> table_;
   std::unique_ptr<std::array<std::array<XPoint, kCapacity>, kMaxColours>> points_;
 };
 

@@ -1,0 +1,198 @@
+"""Writes docs/performance.md from the figures scripts/bench collected: medians of the
+runs, the targets beside them, and the ratios against screen area and against the peer."""
+import json
+import os
+import platform
+import statistics
+import subprocess
+import sys
+from datetime import datetime, timezone
+
+results, seconds, runs, sizes = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4].split()
+
+
+def figures(path):
+    """The "name value unit" lines of one program's output."""
+    found = {}
+    try:
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                parts = line.split()
+                if len(parts) == 3:
+                    try:
+                        found[parts[0]] = float(parts[1])
+                    except ValueError:
+                        pass
+    except OSError:
+        pass
+    return found
+
+
+def median(program, size, name):
+    values = [figures(os.path.join(results, f"{program}-{size}-{run}.txt")).get(name)
+              for run in range(1, runs + 1)]
+    values = [v for v in values if v is not None]
+    return statistics.median(values) if values else None
+
+
+def fmt(value, digits=1):
+    return "n/a" if value is None else f"{value:,.{digits}f}".replace(",", " ")
+
+
+def size_label(size):
+    return size.replace("x", " × ")
+
+
+def first_line(command):
+    try:
+        return subprocess.run(command, capture_output=True, text=True, check=False,
+                              shell=True).stdout.strip().splitlines()[0]
+    except (OSError, IndexError):
+        return "unknown"
+
+
+def machine():
+    cpu = first_line("grep -m1 'model name' /proc/cpuinfo | cut -d: -f2-").strip()
+    memory = first_line("grep -m1 MemTotal /proc/meminfo | awk '{printf \"%.1f GB\", $2/1048576}'")
+    system = first_line(". /etc/os-release && echo \"$PRETTY_NAME\"")
+    xvfb = first_line("dpkg-query -W -f='${Version}' xvfb")
+    wine = first_line("wine --version")
+    return (f"{cpu}, {os.cpu_count()} cores, {memory}; {system}, Linux {platform.release()}; "
+            f"Xvfb {xvfb}, {wine}")
+
+
+def load(name):
+    try:
+        with open(os.path.join(results, name), encoding="utf-8") as f:
+            return f.read().split("load average:")[1].strip()
+    except (OSError, IndexError):
+        return "unknown"
+
+
+# figure, name in scene_cost's output, digits, unit, target per size, comparison
+SCENE_ROWS = [
+    ("ticks delivered a second", "ticks_per_second", 1, "", ["198"] * 3, ">="),
+    ("saver CPU per tick (user + sys)", "cpu_per_tick", 1, "µs", ["150", "150", "200"], "<="),
+    ("saver CPU share", "cpu_share", 2, "%", None, None),
+    ("X server CPU share", "xserver_cpu_share", 2, "%", ["5", "5", "6"], "<="),
+    ("p99 deadline-to-drawn delay", "delay_p99", 3, "ms", ["2"] * 3, "<="),
+    ("max deadline-to-drawn delay", "delay_max", 3, "ms", None, None),
+    ("p99 deadline-to-wake-up delay", "wake_p99", 3, "ms", None, None),
+    ("p99 wake-up delay of a bare 5 ms sleeper (the machine's)", "bare_wake_p99", 3, "ms", None,
+     None),
+    ("peak RSS of the saver", "peak_rss", 1, "MB", ["20", "20", "30"], "<="),
+    ("heap allocations per tick (operator new)", "heap_allocations_per_tick", 3, "", ["0"] * 3,
+     "<="),
+    ("heap allocations per clock tick (once a second)", "heap_allocations_per_clock_tick", 1, "",
+     None, None),
+    ("malloc calls per tick (Xlib, Xft included)", "malloc_calls_per_tick", 3, "", None, None),
+    ("X requests per tick", "requests_per_tick", 2, "", None, None),
+]
+STANDARD = ["1280x720", "1920x1080", "3840x2160"]
+
+
+def target_for(targets, size):
+    if targets is None:
+        return None
+    return targets[STANDARD.index(size)] if size in STANDARD else targets[1]
+
+
+def cell(value, digits, unit, target, comparison):
+    text = fmt(value, digits) + (f" {unit}" if unit and value is not None else "")
+    if target is None or value is None:
+        return text
+    met = value >= float(target) if comparison == ">=" else value <= float(target)
+    sign = "≥" if comparison == ">=" else ("=" if float(target) == 0 else "≤")
+    return f"{text} ({sign} {target} {'✓' if met else '✗'})".replace(" )", ")")
+
+
+lines = []
+out = lines.append
+now = datetime.now(timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
+out("# Performance")
+out("")
+out(f"Measured on {now} by `scripts/bench`, which regenerates this file. Machine: {machine()}.")
+out(f"Every figure is the median of {runs} runs of {seconds} s on a private Xvfb of the given "
+    "size (24 bits); each run measures the three programs one after the other. The machine "
+    "is shared with other builds: load average at the start "
+    f"{load('load-start.txt')}, at the end {load('load-end.txt')}.")
+out("")
+out("## The native scene")
+out("")
+out(f"`build/linux/bench/scene_cost --size WxH --seconds {seconds}`: the X11 scene of `zimoklas /s` "
+    "(pixel path and label drawing included) with the spark and flake pools held full, "
+    "500 sparks and 1500 flakes.")
+out("")
+out("| figure | " + " | ".join(size_label(s) for s in sizes) + " |")
+out("|---|" + "---|" * len(sizes))
+for label, name, digits, unit, targets, comparison in SCENE_ROWS:
+    cells = [cell(median("scene", s, name), digits, unit, target_for(targets, s), comparison)
+             for s in sizes]
+    out(f"| {label} | " + " | ".join(cells) + " |")
+out("")
+
+small, large, mid = "1280x720", "3840x2160", "1920x1080"
+area = None
+if small in sizes and large in sizes:
+    a, b = median("scene", small, "cpu_per_tick"), median("scene", large, "cpu_per_tick")
+    area = b / a if a and b is not None else None
+peer_ratio = None
+if mid in sizes:
+    ours = [median("scene", mid, "cpu_share"), median("scene", mid, "xserver_cpu_share")]
+    theirs = [median("peer", mid, "program_cpu_share"), median("peer", mid, "xserver_cpu_share")]
+    if None not in ours and None not in theirs and sum(theirs) > 0:
+        peer_ratio = sum(ours) / sum(theirs)
+out("| ratio | figure | target |")
+out("|---|---|---|")
+out(f"| cost against area: saver CPU per tick, 3840 × 2160 / 1280 × 720 | {fmt(area, 2)} | "
+    f"≤ 1.5 {'✓' if area is not None and area <= 1.5 else '✗'} |")
+out(f"| against the peer at 1920 × 1080: (saver + X server) / (fireworkx + X server) | "
+    f"{fmt(peer_ratio, 3)} | ≤ 0.1 {'✓' if peer_ratio is not None and peer_ratio <= 0.1 else '✗'} |")
+out("")
+
+out("The delay runs from a tick's deadline to the return of the flush that hands its "
+    "drawing to the X server; the wake-up delay is its part before the tick starts, spent "
+    "waiting for a core. CPU per tick is all of the saver's CPU (clock tick, label repaints "
+    "and the loop included) divided by the ticks. The clock tick's line of text is the one "
+    "allocation left, once a second. Xlib's and Xft's own mallocs are counted apart.")
+out("")
+out("## The peer and the Windows build under Wine")
+out("")
+out(f"`build/linux/bench/proc_cost --size WxH --seconds {seconds} -- PROGRAM ...`, after 3 s of "
+    "warm-up. The peer is Debian's `fireworkx -root` (package `xscreensaver-data-extra`); "
+    "its frames a second do not compare with ticks, its CPU does. The Wine figures are "
+    "Wine's, not Windows': informative only.")
+out("")
+out("| program | figure | " + " | ".join(size_label(s) for s in sizes) + " |")
+out("|---|---|" + "---|" * len(sizes))
+OTHER_ROWS = [
+    ("peer", "`fireworkx -root`", [("CPU share", "program_cpu_share", "%"),
+                                   ("X server CPU share", "xserver_cpu_share", "%"),
+                                   ("peak RSS", "program_peak_rss", "MB")]),
+    ("wine", "`Zimoklas.scr /s` under Wine", [("CPU share", "program_cpu_share", "%"),
+                                              ("wineserver CPU share", "wineserver_cpu_share", "%"),
+                                              ("X server CPU share", "xserver_cpu_share", "%"),
+                                              ("peak RSS", "program_peak_rss", "MB")]),
+]
+for program, title, rows in OTHER_ROWS:
+    for label, name, unit in rows:
+        cells = [f"{fmt(median(program, s, name))} {unit}" for s in sizes]
+        out(f"| {title} | {label} | " + " | ".join(cells) + " |")
+out("")
+
+out("## The engine alone")
+out("")
+out("`build/linux/bench/tick_bench`: one animation tick at full load, without X, median of "
+    f"{runs} repetitions (Google Benchmark).")
+out("")
+out("| benchmark | CPU per tick |")
+out("|---|---|")
+try:
+    with open(os.path.join(results, "tick_bench.json"), encoding="utf-8") as f:
+        engine = json.load(f)
+    for bench in engine.get("benchmarks", []):
+        if bench.get("aggregate_name") == "median":
+            out(f"| {bench['run_name']} | {bench['cpu_time']:.1f} {bench['time_unit'].replace('us', 'µs')} |")
+except (OSError, ValueError):
+    out("| tick_bench | n/a |")
+print("\n".join(lines))
