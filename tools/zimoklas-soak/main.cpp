@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     }
   }
   const auto start = std::chrono::steady_clock::now();
-  const zimoklas::soak::SoakReport report = zimoklas::soak::RunSoak(options);
+  const zimoklas::soak::SoakReport report = zimoklas::soak::RunSoak(options, &std::cout);
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   zimoklas::soak::PrintReport(report, elapsed.count(), std::cout);
   return report.faults.empty() ? 0 : 1;

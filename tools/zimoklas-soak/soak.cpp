@@ -23,6 +23,7 @@ namespace {
 constexpr std::int32_t kMargin = 2;
 constexpr std::size_t kMaxFaults = 10;
 constexpr std::uint64_t kTicksPerSecond = 200;
+constexpr std::uint64_t kProgressEvery = 1'000'000;
 // Far inside the 32-bit range that the pixel call converts to; a position beyond it
 // means the motion has run away.
 constexpr double kPositionBound = 1e6;
@@ -114,7 +115,7 @@ void CheckPools(const animation::AnimationState& s, std::uint64_t tick, SoakRepo
 
 }  // namespace
 
-SoakReport RunSoak(const SoakOptions& options) {
+SoakReport RunSoak(const SoakOptions& options, std::ostream* progress) {
   SoakReport report;
   headless::HeadlessWindow window(
       {static_cast<float>(options.width), static_cast<float>(options.height)});
@@ -163,6 +164,11 @@ SoakReport RunSoak(const SoakOptions& options) {
       if (faults.size() > kMaxFaults) faults.resize(std::max(before, kMaxFaults));
     }
     report.ticks = tick;
+    if (progress != nullptr && tick % kProgressEvery == 0) {
+      *progress << "tick " << tick << ": max live " << report.maxSparks << " sparks, "
+                << report.maxFlakes << " flakes; " << report.writes << " writes; "
+                << report.faults.size() << " faults" << std::endl;
+    }
   }
   return report;
 }

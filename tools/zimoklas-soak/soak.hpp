@@ -2,6 +2,7 @@
 // in-memory window, with the animation's state and every pixel write checked.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -25,14 +26,16 @@ struct SoakReport {
   std::uint64_t writesInMargin = 0;  // outside it, within the 2-pixel margin
   std::uint64_t writesBeyond = 0;    // farther out: sparks and flakes that left the view
   std::uint64_t rocketWrites = 0;    // all of them within the margin
-  std::int32_t minX = 0, maxX = 0, minY = 0, maxY = 0;  // extremes of all writes
+  std::int32_t minX = INT32_MAX, maxX = INT32_MIN;  // extremes of all writes
+  std::int32_t minY = INT32_MAX, maxY = INT32_MIN;
   std::size_t maxSparks = 0;
   std::size_t maxFlakes = 0;
   std::uint64_t bursts = 0;
   std::vector<std::string> faults;  // the first few, each with its tick
 };
 
-SoakReport RunSoak(const SoakOptions& options);
+// Runs the soak; with `progress`, prints the figures so far every million ticks.
+SoakReport RunSoak(const SoakOptions& options, std::ostream* progress = nullptr);
 void PrintReport(const SoakReport& report, double seconds, std::ostream& out);
 
 }  // namespace zimoklas::soak
