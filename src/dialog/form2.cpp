@@ -174,8 +174,8 @@ void Form2::Image1_Click() {
   const bool open = PanelOpen_ != kFalse;
   image1Picture_ = open ? Picture::ChevronsUp : Picture::ChevronsDown;
   Show(Form2Control::Image1);
-  height_ = open ? kUnfoldedHeight : kFoldedHeight;
-  view_.SetOuterHeight(*height_);
+  height_ = open ? kUnfoldedClientHeight : kFoldedClientHeight;
+  view_.SetClientHeight(*height_);
 }
 
 void Form2::Label7_Click() {

@@ -98,7 +98,7 @@ class Form2 {
   const std::string& Check1Caption() const { return check1Caption_; }
   VbBool PanelOpen() const { return PanelOpen_; }
   Picture Image1Picture() const { return image1Picture_; }
-  // The outer height last set by the fold, in twips; none while the window keeps the
+  // The client height last set by the fold, in twips; none while the window keeps the
   // size it opened with.
   std::optional<float> Height() const { return height_; }
   bool unloaded() const { return unloaded_; }
