@@ -42,6 +42,8 @@ std::int16_t PositionAfter(const ScrollBarState& bar, ScrollAction action, int t
 
 // The message shown when saving failed at the given key.
 std::string SaveFailureMessage(std::string_view key);
+// The message shown when the web page could not be opened.
+std::string LinkFailureMessage();
 
 class Form2 {
  public:
