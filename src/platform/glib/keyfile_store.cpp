@@ -1,0 +1,331 @@
+// The key-file settings store. Reading takes the file as it is and never changes it; a
+// save writes a whole new file beside the old one and renames it into place.
+#include "platform/glib/keyfile_store.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <glib.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zimoklas::glib {
+namespace {
+
+struct Entry {
+  std::string_view key;
+  std::string_view value;
+};
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int get() const { return fd_; }
+  // Closes now and says whether the close succeeded; a failed close can lose data.
+  bool Close() {
+    const int fd = std::exchange(fd_, -1);
+    return fd < 0 || close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+std::string ErrnoText(int error) {
+  return std::strerror(error);
+}
+
+enum class Load { Missing, Loaded, Ignored };
+
+// Loads the key file at `path` into `file`. `why` says why a file that exists was not
+// taken. Reads at most kMaxFileBytes, and never blocks on a FIFO or a device.
+Load LoadKeyFile(const std::string& path, GKeyFile* file, std::string& why) {
+  Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (fd.get() < 0) {
+    const int error = errno;
+    if (error == ENOENT) return Load::Missing;
+    why = "it cannot be read: " + ErrnoText(error);
+    return Load::Ignored;
+  }
+  struct stat info {};
+  if (fstat(fd.get(), &info) != 0) {
+    why = "it cannot be read: " + ErrnoText(errno);
+    return Load::Ignored;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    why = "it is a folder, not a file";
+    return Load::Ignored;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    why = "it is not a regular file";
+    return Load::Ignored;
+  }
+  constexpr std::size_t kMax = KeyFileStore::kMaxFileBytes;
+  if (static_cast<std::size_t>(info.st_size) > kMax) {
+    why = "it is larger than 1 MB (" + std::to_string(info.st_size) + " bytes)";
+    return Load::Ignored;
+  }
+  // One byte more than allowed, to notice a file that grew since fstat.
+  std::vector<char> data(kMax + 1);
+  std::size_t size = 0;
+  while (size < data.size()) {
+    const ssize_t got = read(fd.get(), data.data() + size, data.size() - size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      why = "it cannot be read: " + ErrnoText(errno);
+      return Load::Ignored;
+    }
+    if (got == 0) break;
+    size += static_cast<std::size_t>(got);
+  }
+  if (size > kMax) {
+    why = "it is larger than 1 MB";
+    return Load::Ignored;
+  }
+  if (std::memchr(data.data(), '\0', size) != nullptr) {
+    why = "it holds binary data, not text";
+    return Load::Ignored;
+  }
+  GError* error = nullptr;
+  if (!g_key_file_load_from_data(
+          file, data.data(), size,
+          static_cast<GKeyFileFlags>(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS),
+          &error)) {
+    why = std::string("it is not a key file: ") + error->message;
+    g_error_free(error);
+    return Load::Ignored;
+  }
+  return Load::Loaded;
+}
+
+using KeyFilePtr = std::unique_ptr<GKeyFile, decltype(&g_key_file_unref)>;
+
+KeyFilePtr NewKeyFile() {
+  return KeyFilePtr(g_key_file_new(), &g_key_file_unref);
+}
+
+bool ValidName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
+struct SaveError {
+  std::string_view key;  // the first key of the save for a failure of the whole file
+  std::string reason;
+};
+
+SaveStepHook saveStepHook = nullptr;
+int saveStep = 0;
+
+// False, with errno set, when the test hook fails this step.
+bool Step() {
+  if (saveStepHook == nullptr) return true;
+  const int error = saveStepHook(saveStep++);
+  errno = error;
+  return error == 0;
+}
+
+std::string Folder(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Temporary files are named ".<file>.tmp.XXXXXX" beside the file. A save holds an
+// exclusive lock on its own; one nobody holds a lock on is left from a save that was
+// killed, and goes.
+std::string TempPrefix(const std::string& path) {
+  return "." + BaseName(path) + ".tmp.";
+}
+
+void RemoveStaleTempFiles(const std::string& folder, const std::string& prefix) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return;
+  std::vector<std::string> stale;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string_view name(entry->d_name);
+    if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) continue;
+    const std::string full = folder + "/" + std::string(name);
+    Fd fd(open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() >= 0 && flock(fd.get(), LOCK_EX | LOCK_NB) == 0) stale.push_back(full);
+  }
+  closedir(dir);
+  for (const std::string& full : stale) unlink(full.c_str());
+}
+
+// Makes and locks a new temporary file; -1 with errno set when that fails.
+int MakeTempFile(const std::string& folder, const std::string& prefix, std::string& name) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    std::string pattern = folder;
+    pattern += '/';
+    pattern += prefix;
+    pattern += "XXXXXX";
+    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat info {};
+    // Another save's clean-up may have taken the file before it was locked; then it is
+    // already gone and a new one is made.
+    if (flock(fd, LOCK_EX) == 0 && fstat(fd, &info) == 0 && info.st_nlink > 0) {
+      name = std::move(pattern);
+      return fd;
+    }
+    close(fd);
+  }
+  errno = EAGAIN;
+  return -1;
+}
+
+bool WriteAllBytes(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    // Under a test hook every byte is a step of its own.
+    const std::size_t piece = saveStepHook != nullptr ? 1 : size;
+    if (!Step()) return false;
+    const ssize_t done = write(fd, data, piece);
+    if (done < 0 && errno == EINTR) continue;
+    if (done < 0) return false;
+    data += done;
+    size -= static_cast<std::size_t>(done);
+  }
+  return true;
+}
+
+// Replaces the file at `path` by one that holds the old file's groups, keys and comments
+// with the entries set in `group`. The new file is written beside the old one (0600, in
+// a folder made 0700), flushed to disk and renamed over it, so the file holds either the
+// old or the new values whatever happens, and a link planted at the path is replaced,
+// never written through. Nothing is changed when it fails.
+std::optional<SaveError> SaveKeyFile(const std::string& path, std::string_view group,
+                                     const std::vector<Entry>& entries) {
+  const std::string_view first = entries.empty() ? std::string_view() : entries.front().key;
+  for (const Entry& entry : entries) {
+    if (entry.value.find('\0') != std::string_view::npos) {
+      return SaveError{entry.key, "the text holds a NUL character"};
+    }
+    if (!g_utf8_validate(entry.value.data(), static_cast<gssize>(entry.value.size()), nullptr)) {
+      return SaveError{entry.key, "the text is not valid UTF-8"};
+    }
+  }
+  const std::string folder = Folder(path);
+  if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
+    return SaveError{first, "cannot create the folder " + folder + ": " + ErrnoText(errno)};
+  }
+  const std::string prefix = TempPrefix(path);
+  RemoveStaleTempFiles(folder, prefix);
+
+  KeyFilePtr file = NewKeyFile();
+  std::string ignored;
+  // What is there and is not a key file the store can read is replaced by a fresh one.
+  if (LoadKeyFile(path, file.get(), ignored) != Load::Loaded) file = NewKeyFile();
+  const std::string groupName(group);
+  for (const Entry& entry : entries) {
+    const std::string key(entry.key);
+    const std::string value(entry.value);
+    g_key_file_set_string(file.get(), groupName.c_str(), key.c_str(), value.c_str());
+  }
+  gsize size = 0;
+  gchar* data = g_key_file_to_data(file.get(), &size, nullptr);
+  const std::string text(data, size);
+  g_free(data);
+  if (text.size() > KeyFileStore::kMaxFileBytes) {
+    return SaveError{first, "the settings would make the file larger than 1 MB"};
+  }
+
+  std::string tempName;
+  Fd fd(Step() ? MakeTempFile(folder, prefix, tempName) : -1);
+  if (fd.get() < 0) {
+    return SaveError{first, "cannot create a file in " + folder + ": " + ErrnoText(errno)};
+  }
+  const auto fail = [&](const char* what) {
+    const int error = errno;
+    unlink(tempName.c_str());
+    return SaveError{first, std::string(what) + path + ": " + ErrnoText(error)};
+  };
+  if (!WriteAllBytes(fd.get(), text.data(), text.size())) return fail("cannot write ");
+  if (!Step() || fsync(fd.get()) != 0) return fail("cannot flush ");
+  if (!Step() || rename(tempName.c_str(), path.c_str()) != 0) return fail("cannot replace ");
+  // The lock goes with the descriptor; the file now has its final name.
+  fd.Close();
+  // Makes the rename itself durable. The new file is in place whatever this says, so a
+  // failure here is not a failed save.
+  Step();
+  Fd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) fsync(dir.get());
+  return std::nullopt;
+}
+
+}  // namespace
+
+void SetSaveStepHook(SaveStepHook hook) {
+  saveStepHook = hook;
+  saveStep = 0;
+}
+
+KeyFileStore::KeyFileStore() : configDir_(g_get_user_config_dir()) {}
+
+KeyFileStore::KeyFileStore(std::string path) : fixedPath_(std::move(path)) {}
+
+std::string KeyFileStore::FilePath(std::string_view app, std::string_view section) const {
+  if (!configDir_) return fixedPath_;
+  std::string path = *configDir_;
+  path += '/';
+  path += app;
+  path += '/';
+  path += section;
+  path += ".conf";
+  return path;
+}
+
+std::string KeyFileStore::ReadSetting(std::string_view app, std::string_view section,
+                                      std::string_view key, std::string_view fallback) {
+  if (!ValidName(app) || !ValidName(section) || key.find('\0') != std::string_view::npos) {
+    return std::string(fallback);
+  }
+  const std::string path = FilePath(app, section);
+  const KeyFilePtr file = NewKeyFile();
+  std::string why;
+  const Load load = LoadKeyFile(path, file.get(), why);
+  if (load == Load::Ignored && !warned_) {
+    warned_ = true;
+    std::fprintf(stderr, "zimoklas: ignoring the settings file %s: %s; using the defaults\n",
+                 path.c_str(), why.c_str());
+  }
+  if (load != Load::Loaded) return std::string(fallback);
+  const std::string group(section);
+  const std::string name(key);
+  gchar* value = g_key_file_get_string(file.get(), group.c_str(), name.c_str(), nullptr);
+  if (value == nullptr) return std::string(fallback);
+  std::string text(value);
+  g_free(value);
+  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+    return std::string(fallback);
+  }
+  return text;
+}
+
+bool KeyFileStore::WriteSetting(std::string_view app, std::string_view section,
+                                std::string_view key, std::string_view value) {
+  if (!ValidName(app) || !ValidName(section)) return false;
+  return !SaveKeyFile(FilePath(app, section), section, {Entry{key, value}});
+}
+
+}  // namespace zimoklas::glib

@@ -1,0 +1,51 @@
+// The settings store on Linux: a GLib key file, ${XDG_CONFIG_HOME:-~/.config}/<app>/
+// <section>.conf, with one group named after the section and the values as UTF-8 text.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "settings/store.hpp"
+
+namespace zimoklas::glib {
+
+class KeyFileStore final : public settings::Store {
+ public:
+  // Files larger than this are not read (and a save that would make one is refused), so
+  // a stray huge file at the settings path costs nothing at start-up.
+  static constexpr std::size_t kMaxFileBytes = 1024 * 1024;
+
+  // The user's store: <user config folder>/<app>/<section>.conf.
+  KeyFileStore();
+  // Every application and section lives in this one file, in a group named after the
+  // section. Tests give a scratch path.
+  explicit KeyFileStore(std::string path);
+
+  // A missing file, group or key gives `fallback`, as does a value that is not valid
+  // UTF-8 text. A file that cannot be taken as a key file gives `fallback` for every key,
+  // with one line on stderr that says why; reading never writes anything.
+  std::string ReadSetting(std::string_view app, std::string_view section, std::string_view key,
+                          std::string_view fallback) override;
+  // Replaces the file with one that holds the new value (see Save in the source).
+  bool WriteSetting(std::string_view app, std::string_view section, std::string_view key,
+                    std::string_view value) override;
+
+  // The file that holds the given application's section.
+  std::string FilePath(std::string_view app, std::string_view section) const;
+
+ private:
+  std::optional<std::string> configDir_;  // set for the user's store
+  std::string fixedPath_;                 // set for a store in one given file
+  bool warned_ = false;                   // the reason for an ignored file is told once
+};
+
+// Test seam: while set, a save calls the hook with a running step number (from 0) before
+// it makes its temporary file, before every byte it writes, before the flush, before the
+// rename and before it flushes the folder, so a test can stop the process at any point of
+// a save. A hook that returns an errno value makes that step fail with it.
+using SaveStepHook = int (*)(int step);
+void SetSaveStepHook(SaveStepHook hook);
+
+}  // namespace zimoklas::glib

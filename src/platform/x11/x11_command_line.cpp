@@ -1,0 +1,98 @@
+// Reading the command line of `zimoklas`.
+#include "platform/x11/x11_command_line.hpp"
+
+#include <charconv>
+
+namespace zimoklas::x11 {
+namespace {
+
+// X resource ids have 29 bits.
+constexpr unsigned long kMaxXid = 0x1FFFFFFFUL;
+
+}  // namespace
+
+std::optional<unsigned long> ParseWindowId(std::string_view text) {
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    base = 16;
+  }
+  if (text.empty()) return std::nullopt;
+  unsigned long value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value, base);
+  if (ec != std::errc() || ptr != end || value == 0 || value > kMaxXid) return std::nullopt;
+  return value;
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments,
+                             const char* environmentWindow) {
+  CommandLine result;
+  bool root = false;
+  std::optional<unsigned long> window;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view arg = arguments[i];
+    if (i > 0) result.argumentText += ' ';
+    result.argumentText += arg;
+    if (arg == "--version") {
+      result.action = CommandLine::Action::Version;
+      return result;
+    }
+    if (arg == "--help") {
+      result.action = CommandLine::Action::Help;
+      return result;
+    }
+    if (arg == "-root" || arg == "--root") {
+      root = true;
+    } else if (arg == "-window-id" || arg == "--window-id") {
+      if (i + 1 == arguments.size()) {
+        result.action = CommandLine::Action::Error;
+        result.error = std::string(arg) + " needs a window id";
+        return result;
+      }
+      window = ParseWindowId(arguments[++i]);
+      if (!window) {
+        result.action = CommandLine::Action::Error;
+        result.error = "not a window id: \"" + std::string(arguments[i]) + "\"";
+        return result;
+      }
+    }
+  }
+  // A window named on the command line comes first, then the daemon's variable, and
+  // the root window only when nothing names another.
+  if (!window && environmentWindow != nullptr && *environmentWindow != '\0') {
+    window = ParseWindowId(environmentWindow);
+    if (!window) {
+      result.action = CommandLine::Action::Error;
+      result.error =
+          "XSCREENSAVER_WINDOW is not a window id: \"" + std::string(environmentWindow) + "\"";
+      return result;
+    }
+  }
+  if (window || root) {
+    result.action = CommandLine::Action::Module;
+    result.window = window;
+  }
+  return result;
+}
+
+std::string UsageText() {
+  return "Usage: zimoklas [SWITCH]\n"
+         "A New Year's Eve screen saver: fireworks, falling snow, the time and a greeting.\n"
+         "\n"
+         "  /s                    run the saver full screen; a key, a click or moving the\n"
+         "                        pointer ends it\n"
+         "  /p                    preview: end at once\n"
+         "  (none, or any other)  edit the settings\n"
+         "  -root, --root         draw into the root window (screen-saver daemon module)\n"
+         "  -window-id ID, --window-id ID\n"
+         "                        draw into the window ID (decimal or 0x hex)\n"
+         "  --version             print the version and exit\n"
+         "  --help                print this text and exit\n"
+         "\n"
+         "XSCREENSAVER_WINDOW, when set, names the window to draw into as --window-id does.\n"
+         "In a window or the root window the saver runs until it gets SIGTERM or SIGINT or\n"
+         "its window is destroyed.\n";
+}
+
+}  // namespace zimoklas::x11

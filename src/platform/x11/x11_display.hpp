@@ -1,0 +1,32 @@
+// The connection to the X server and what the scene reads from it once: the error
+// handlers, the screen's DPI and the primary monitor.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <optional>
+
+namespace zimoklas::x11 {
+
+struct MonitorBox {
+  int x = 0, y = 0;
+  unsigned width = 0, height = 0;
+};
+
+// Opens the display named by $DISPLAY and installs the error handlers: a lost
+// connection ends the program with status 1 and one line on stderr, and a request that
+// failed on a window is remembered rather than ending the program.
+Display* OpenDisplay();
+
+// The window of the last request that failed because its window or drawable was gone,
+// and forgets it; none when there was no such failure.
+std::optional<XID> TakeVanishedWindow();
+
+// Dots per inch from the Xft.dpi resource; 96 when it is unset or unusable.
+float ScreenDpi(Display* display);
+
+// The monitor flagged primary (RandR 1.5), else the first monitor, else the whole
+// screen.
+MonitorBox PrimaryMonitor(Display* display);
+
+}  // namespace zimoklas::x11

@@ -1,0 +1,98 @@
+// The scene's event loop on absolute monotonic deadlines.
+#include "platform/x11/x11_loop.hpp"
+
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <array>
+#include <csignal>
+#include <ctime>
+
+namespace zimoklas::x11 {
+namespace {
+
+using Nanos = std::chrono::nanoseconds;
+constexpr Nanos kTickPeriod = std::chrono::milliseconds(5);
+constexpr Nanos kClockPeriod = std::chrono::seconds(1);
+// A tick later than this is a stall (suspend, a stopped process): the missed ticks are
+// given up instead of being run back to back.
+constexpr Nanos kMaxLag = 4 * kTickPeriod;
+
+Nanos Now() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return std::chrono::seconds(now.tv_sec) + Nanos(now.tv_nsec);
+}
+
+sigset_t EndingSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  return set;
+}
+
+}  // namespace
+
+EndingSignals::EndingSignals() {
+  const sigset_t set = EndingSet();
+  sigprocmask(SIG_BLOCK, &set, nullptr);
+  fd_ = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+EndingSignals::~EndingSignals() {
+  if (fd_ >= 0) close(fd_);
+}
+
+LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignals& signals,
+                     LoopStats& stats, Nanos runFor) {
+  Display* display = window.display();
+  std::array<pollfd, 2> fds{{{ConnectionNumber(display), POLLIN, 0}, {signals.fd(), POLLIN, 0}}};
+  const nfds_t count = signals.fd() >= 0 ? 2 : 1;
+  const Nanos start = Now();
+  Nanos nextTick = start + kTickPeriod;
+  Nanos nextClock = start + kClockPeriod;
+  for (;;) {
+    window.HandleEvents();
+    if (!window.alive()) return LoopEnd::WindowGone;
+    Nanos now = Now();
+    if (runFor > Nanos::zero() && now - start >= runFor) return LoopEnd::TimeUp;
+    if (now >= nextTick) {
+      form.Timer1_Timer(window.pixels());
+      window.pixels().Flush();
+      ++stats.ticks;
+      nextTick += kTickPeriod;
+      if (now - nextTick >= kMaxLag) {
+        stats.skipped += static_cast<std::uint64_t>((now - nextTick) / kTickPeriod);
+        nextTick = now + kTickPeriod;
+      }
+      continue;
+    }
+    if (now >= nextClock) {
+      form.Timer2_Timer();
+      XFlush(display);
+      ++stats.clockTicks;
+      nextClock += kClockPeriod;
+      if (nextClock <= now) nextClock = now + kClockPeriod;
+      continue;
+    }
+    const Nanos wait = std::min(nextTick, nextClock) - now;
+    const timespec timeout{static_cast<time_t>(wait.count() / 1000000000),
+                           static_cast<long>(wait.count() % 1000000000)};
+    for (pollfd& fd : fds) fd.revents = 0;
+    if (ppoll(fds.data(), count, &timeout, nullptr) <= 0) continue;
+    if ((fds[1].revents & POLLIN) != 0) {
+      signalfd_siginfo info{};
+      [[maybe_unused]] const ssize_t got = read(signals.fd(), &info, sizeof info);
+      form.Unload();
+      return LoopEnd::Signalled;
+    }
+    if ((fds[0].revents & (POLLHUP | POLLERR)) != 0) {
+      // The server hung up: a round trip makes Xlib notice and end the program.
+      XSync(display, False);
+    }
+  }
+}
+
+}  // namespace zimoklas::x11

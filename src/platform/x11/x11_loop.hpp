@@ -1,0 +1,42 @@
+// The scene's event loop: animation ticks every 5 ms and clock ticks every second on
+// absolute CLOCK_MONOTONIC deadlines, with the X connection and the ending signals
+// (SIGTERM, SIGINT) waited on together.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+#include "platform/x11/x11_scene.hpp"
+#include "saver/form1.hpp"
+
+namespace zimoklas::x11 {
+
+// SIGTERM and SIGINT as a descriptor to wait on. Blocks both for the whole process, so
+// create it before anything else starts a thread.
+class EndingSignals {
+ public:
+  EndingSignals();
+  EndingSignals(const EndingSignals&) = delete;
+  EndingSignals& operator=(const EndingSignals&) = delete;
+  ~EndingSignals();
+  int fd() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
+struct LoopStats {
+  std::uint64_t ticks = 0;       // animation ticks run
+  std::uint64_t skipped = 0;     // ticks given up after a stall
+  std::uint64_t clockTicks = 0;  // clock ticks run
+};
+
+enum class LoopEnd : std::uint8_t { WindowGone, Signalled, TimeUp };
+
+// Runs the scene until its window is gone, an ending signal arrives (the form is then
+// unloaded) or, when `runFor` is positive, that much time has passed.
+LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignals& signals,
+                     LoopStats& stats,
+                     std::chrono::nanoseconds runFor = std::chrono::nanoseconds::zero());
+
+}  // namespace zimoklas::x11

@@ -1,0 +1,93 @@
+// The program's entry point on Linux: the switches of `zimoklas` (version, help, the
+// module mode), then the same load step and mode dispatch as on Windows, and in saver
+// and module mode the scene on X11.
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "animation/random.hpp"
+#include "platform/x11/posix_clock.hpp"
+#include "platform/x11/x11_command_line.hpp"
+#include "platform/x11/x11_display.hpp"
+#include "platform/x11/x11_loop.hpp"
+#include "platform/x11/x11_scene.hpp"
+#include "saver/form1.hpp"
+#include "settings/memory_store.hpp"
+#include "settings/module1.hpp"
+#include "x11_version.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr int kNoSettingsWindow = 2;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace zimoklas;
+  std::setlocale(LC_ALL, "");  // the clock's formats and the keyboard's characters
+
+  const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): read before any thread exists
+  const x11::CommandLine command =
+      x11::ParseCommandLine(arguments, std::getenv("XSCREENSAVER_WINDOW"));
+  switch (command.action) {
+    case x11::CommandLine::Action::Version:
+      std::puts("zimoklas " ZIMOKLAS_VERSION_TEXT);
+      return 0;
+    case x11::CommandLine::Action::Help:
+      std::fputs(x11::UsageText().c_str(), stdout);
+      return 0;
+    case x11::CommandLine::Action::Error:
+      std::fprintf(stderr, "zimoklas: %s (see zimoklas --help)\n", command.error.c_str());
+      return kUsageError;
+    case x11::CommandLine::Action::Dispatch:
+    case x11::CommandLine::Action::Module:
+      break;
+  }
+  const bool module = command.action == x11::CommandLine::Action::Module;
+
+  const x11::EndingSignals signals;
+  Display* display = x11::OpenDisplay();
+  if (display == nullptr) {
+    std::fprintf(stderr, "zimoklas: cannot open the X display \"%s\"\n", XDisplayName(nullptr));
+    return 1;
+  }
+
+  settings::MemoryStore store;
+  x11::PosixClock clock;
+  animation::Pcg32 random;
+  settings::Module1 module1;
+
+  int settingsExitCode = 0;
+  const auto showSettings = [&] {
+    std::fputs("zimoklas: the settings window is not built yet\n", stderr);
+    settingsExitCode = kNoSettingsWindow;
+  };
+  std::optional<x11::SceneWindow> window;
+  if (module) {
+    const Window target =
+        command.window ? static_cast<Window>(*command.window) : DefaultRootWindow(display);
+    window.emplace(display, target);
+    if (!window->alive()) {
+      std::fprintf(stderr, "zimoklas: there is no window 0x%lx on the X display\n", target);
+      return 1;
+    }
+  } else {
+    window.emplace(display, showSettings);
+  }
+  saver::Form1 form(*window, store, clock, random, module1);
+  window->Attach(&form);
+
+  // A module always runs the scene; preview mode ends the process inside the load step.
+  if (form.Form_Load(module ? "/s" : command.argumentText) != saver::Mode::Saver) {
+    return settingsExitCode;
+  }
+  window->Show();
+  x11::LoopStats stats;
+  x11::RunSceneLoop(*window, form, signals, stats);
+  return 0;
+}

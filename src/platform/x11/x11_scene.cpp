@@ -1,0 +1,346 @@
+// The scene window's native side on X11: the window, its events and its painting.
+#include "platform/x11/x11_scene.hpp"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+#include <utility>
+
+#include "saver/scene_labels.hpp"
+
+namespace zimoklas::x11 {
+namespace {
+
+constexpr long kSaverEvents = KeyPressMask | ButtonPressMask | ButtonReleaseMask |
+                              PointerMotionMask | ExposureMask | StructureNotifyMask;
+// A module only follows its window; input belongs to the daemon.
+constexpr long kModuleEvents = ExposureMask | StructureNotifyMask;
+constexpr auto kGrabPatience = std::chrono::seconds(1);
+constexpr auto kGrabRetry = std::chrono::milliseconds(20);
+
+// Buttons 4 to 7 are the wheel's steps, which are no clicks.
+bool IsWheel(unsigned button) {
+  return button >= 4 && button <= 7;
+}
+
+void NameWindow(Display* display, Window window) {
+  std::array<char, 9> name{"zimoklas"};
+  std::array<char, 9> klass{"Zimoklas"};
+  XClassHint hint{name.data(), klass.data()};
+  XSetClassHint(display, window, &hint);
+  XStoreName(display, window, "Zimoklas");
+  static constexpr unsigned char kTitle[] = "Zimoklas";
+  XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False),
+                  XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace, kTitle,
+                  sizeof kTitle - 1);
+}
+
+}  // namespace
+
+SceneWindow::SceneWindow(Display* display, std::function<void()> showSettings)
+    : display_(display),
+      module_(false),
+      monitor_(PrimaryMonitor(display)),
+      dpi_(ScreenDpi(display)),
+      showSettings_(std::move(showSettings)) {
+  const int screen = DefaultScreen(display_);
+  width_ =
+      static_cast<int>(std::lround(saver::TwipsToPixels(saver::kDesignClientWidthTwips, dpi_)));
+  height_ =
+      static_cast<int>(std::lround(saver::TwipsToPixels(saver::kDesignClientHeightTwips, dpi_)));
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  attributes.background_pixel = BlackPixel(display_, screen);
+  attributes.event_mask = kSaverEvents;
+  window_ = XCreateWindow(display_, RootWindow(display_, screen), monitor_.x, monitor_.y,
+                          static_cast<unsigned>(width_), static_cast<unsigned>(height_), 0,
+                          CopyFromParent, InputOutput, CopyFromParent,
+                          CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
+  NameWindow(display_, window_);
+  InitDrawing(DefaultVisual(display_, screen), DefaultColormap(display_, screen));
+
+  // Key presses are read through an input method so that only keys that yield a
+  // character count, in any keyboard layout.
+  XSetLocaleModifiers("");
+  inputMethod_ = XOpenIM(display_, nullptr, nullptr, nullptr);
+  if (inputMethod_ == nullptr) {
+    XSetLocaleModifiers("@im=none");
+    inputMethod_ = XOpenIM(display_, nullptr, nullptr, nullptr);
+  }
+  if (inputMethod_ != nullptr) {
+    inputContext_ = XCreateIC(inputMethod_, XNInputStyle, XIMPreeditNothing | XIMStatusNothing,
+                              XNClientWindow, window_, XNFocusWindow, window_, nullptr);
+    if (inputContext_ != nullptr) XSetICFocus(inputContext_);
+  }
+}
+
+SceneWindow::SceneWindow(Display* display, Window target)
+    : display_(display), module_(true), window_(target), dpi_(ScreenDpi(display)) {
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(display_, target, &attributes) == 0) {
+    alive_ = false;
+    return;
+  }
+  width_ = attributes.width;
+  height_ = attributes.height;
+  monitor_ = {0, 0, static_cast<unsigned>(width_), static_cast<unsigned>(height_)};
+  XSelectInput(display_, target, kModuleEvents);
+  InitDrawing(attributes.visual, attributes.colormap);
+}
+
+SceneWindow::~SceneWindow() {
+  if (inputContext_ != nullptr) XDestroyIC(inputContext_);
+  if (inputMethod_ != nullptr) XCloseIM(inputMethod_);
+  if (draw_ != nullptr) XftDrawDestroy(draw_);
+  if (blackGc_ != nullptr) XFreeGC(display_, blackGc_);
+  pixels_.reset();
+  fonts_.reset();
+  if (!module_ && alive_) XDestroyWindow(display_, window_);
+  XFlush(display_);
+}
+
+void SceneWindow::InitDrawing(Visual* visual, Colormap colormap) {
+  fonts_.emplace(display_, dpi_);
+  pixels_ = std::make_unique<PixelBatch>(display_, window_, visual);
+  pixels_->SetSize(width_, height_);
+  draw_ = XftDrawCreate(display_, window_, visual, colormap);
+  blackGc_ = XCreateGC(display_, window_, 0, nullptr);
+  XSetForeground(display_, blackGc_, 0);
+}
+
+void SceneWindow::Show() {
+  if (!alive_) return;
+  shown_ = true;
+  // The first layout runs before the scene is seen, so it never shows its design size.
+  if (form_ != nullptr) form_->Form_Resize();
+  if (module_) {
+    // The window is already on the screen: no exposure will come to paint it.
+    Repaint({0, 0, static_cast<float>(width_), static_cast<float>(height_)});
+    XFlush(display_);
+    return;
+  }
+  XMapRaised(display_, window_);
+  GrabInput();
+  // As on other systems, a pointer resting over the window when it appears makes one
+  // movement there.
+  Window root = 0, child = 0;
+  int rootX = 0, rootY = 0, x = 0, y = 0;
+  unsigned mask = 0;
+  if (form_ != nullptr &&
+      XQueryPointer(display_, window_, &root, &child, &rootX, &rootY, &x, &y, &mask) != False &&
+      x >= 0 && y >= 0 && x < width_ && y < height_) {
+    form_->PointerMoved(static_cast<float>(x), static_cast<float>(y));
+  }
+  XFlush(display_);
+}
+
+void SceneWindow::GrabInput() {
+  // Another client may hold a grab for a moment (a menu, a key being held); after a
+  // second the saver runs without it rather than not at all.
+  const auto deadline = std::chrono::steady_clock::now() + kGrabPatience;
+  bool keyboard = false;
+  bool pointer = false;
+  for (;;) {
+    if (!keyboard) {
+      keyboard = XGrabKeyboard(display_, window_, True, GrabModeAsync, GrabModeAsync,
+                               CurrentTime) == GrabSuccess;
+    }
+    if (!pointer) {
+      pointer = XGrabPointer(display_, window_, True,
+                             ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                             GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
+    }
+    if ((keyboard && pointer) || std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(kGrabRetry);
+  }
+  if (!keyboard) XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+}
+
+void SceneWindow::HandleEvents() {
+  while (alive_ && XPending(display_) > 0) {
+    XEvent event{};
+    XNextEvent(display_, &event);
+    if (XFilterEvent(&event, None) != False) continue;
+    Handle(event);
+  }
+  // A request on the window failed because it is gone (its destruction may not have
+  // been reported to us).
+  if (const std::optional<XID> gone = TakeVanishedWindow(); gone && *gone == window_ && alive_) {
+    alive_ = false;
+    if (form_ != nullptr) form_->Unload();
+  }
+}
+
+void SceneWindow::Handle(XEvent& event) {
+  if (form_ == nullptr || event.xany.window != window_) return;
+  switch (event.type) {
+    case Expose:
+      Repaint({static_cast<float>(event.xexpose.x), static_cast<float>(event.xexpose.y),
+               static_cast<float>(event.xexpose.width), static_cast<float>(event.xexpose.height)});
+      break;
+    case ConfigureNotify:
+      OnResized(event.xconfigure.width, event.xconfigure.height);
+      break;
+    case DestroyNotify:
+      // Destroyed from outside: unloaded like any other end.
+      alive_ = false;
+      form_->Unload();
+      break;
+    case KeyPress:
+      if (!module_) OnKeyPress(event.xkey);
+      break;
+    case ButtonPress:
+      if (!module_ && !IsWheel(event.xbutton.button)) {
+        form_->PointerPressed(static_cast<float>(event.xbutton.x),
+                              static_cast<float>(event.xbutton.y));
+      }
+      break;
+    case ButtonRelease:
+      if (!module_ && !IsWheel(event.xbutton.button)) {
+        form_->PointerReleased(static_cast<float>(event.xbutton.x),
+                               static_cast<float>(event.xbutton.y));
+      }
+      break;
+    case MotionNotify:
+      if (!module_) {
+        form_->PointerMoved(static_cast<float>(event.xmotion.x),
+                            static_cast<float>(event.xmotion.y));
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void SceneWindow::OnKeyPress(XKeyEvent& key) {
+  std::array<char, 32> text{};
+  KeySym keysym = NoSymbol;
+  int length = 0;
+  if (inputContext_ != nullptr) {
+    Status status = 0;
+    length = Xutf8LookupString(inputContext_, &key, text.data(), static_cast<int>(text.size()),
+                               &keysym, &status);
+    if (status == XBufferOverflow) length = 1;  // more text than fits is still text
+    if (status != XLookupChars && status != XLookupBoth && status != XBufferOverflow) length = 0;
+  } else {
+    length = XLookupString(&key, text.data(), static_cast<int>(text.size()), &keysym, nullptr);
+  }
+  if (length > 0) form_->Form_KeyPress(static_cast<unsigned char>(text[0]));
+}
+
+void SceneWindow::OnResized(int width, int height) {
+  if (width == width_ && height == height_) return;
+  width_ = width;
+  height_ = height;
+  if (module_) monitor_ = {0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height)};
+  pixels_->SetSize(width_, height_);
+  if (shown_) form_->Form_Resize();
+}
+
+saver::WindowHandle SceneWindow::hWnd() const {
+  return static_cast<saver::WindowHandle>(window_);
+}
+
+int SceneWindow::SetWindowPos(saver::WindowHandle window, saver::WindowHandle insertAfter,
+                              int /*x*/, int /*y*/, int /*cx*/, int /*cy*/, unsigned /*flags*/) {
+  // The daemon stacks its own window. The saver's window bypasses the window manager,
+  // so raising it puts it above every managed window.
+  if (module_ || !alive_) return module_ ? 1 : 0;
+  if (insertAfter == saver::kHwndTopmost) XRaiseWindow(display_, static_cast<Window>(window));
+  return 1;
+}
+
+int SceneWindow::ShowCursor(bool show) {
+  if (module_) return cursorCount_;  // the daemon's
+  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+  const Window root = DefaultRootWindow(display_);
+  const bool fixes = XFixesQueryExtension(display_, &eventBase, &errorBase) != False &&
+                     XFixesQueryVersion(display_, &major, &minor) != 0 && major >= 4;
+  if (fixes) {
+    if (show) {
+      XFixesShowCursor(display_, root);
+    } else {
+      XFixesHideCursor(display_, root);
+    }
+  } else if (alive_) {
+    // Without XFixes, an empty cursor over the window hides it there.
+    if (show) {
+      XUndefineCursor(display_, window_);
+    } else {
+      const std::array<char, 1> bits{};
+      Pixmap blank = XCreateBitmapFromData(display_, window_, bits.data(), 1, 1);
+      XColor black{};
+      Cursor cursor = XCreatePixmapCursor(display_, blank, blank, &black, &black, 0, 0);
+      XDefineCursor(display_, window_, cursor);
+      XFreeCursor(display_, cursor);
+      XFreePixmap(display_, blank);
+    }
+  }
+  XFlush(display_);
+  cursorCount_ += show ? 1 : -1;
+  return cursorCount_;
+}
+
+void SceneWindow::Hide() {
+  if (!module_ && alive_) XUnmapWindow(display_, window_);
+}
+
+void SceneWindow::EndProcess() {
+  XFlush(display_);
+  std::exit(0);  // NOLINT(concurrency-mt-unsafe): one thread
+}
+
+void SceneWindow::ShowSettingsWindow() {
+  if (showSettings_) showSettings_();
+}
+
+void SceneWindow::Destroy() {
+  if (!alive_) return;
+  alive_ = false;
+  if (!module_) {
+    XDestroyWindow(display_, window_);
+    XFlush(display_);
+  }
+}
+
+SizeF SceneWindow::PrimaryScreenSize() const {
+  // A module's "screen" is the window it was given.
+  return {static_cast<float>(monitor_.width), static_cast<float>(monitor_.height)};
+}
+
+void SceneWindow::SetBounds(float left, float top, float width, float height) {
+  if (module_ || !alive_) return;
+  const auto whole = [](float v) { return static_cast<int>(std::lround(v)); };
+  const int w = std::max(1, whole(width));
+  const int h = std::max(1, whole(height));
+  XMoveResizeWindow(display_, window_, monitor_.x + whole(left), monitor_.y + whole(top),
+                    static_cast<unsigned>(w), static_cast<unsigned>(h));
+  // The window bypasses the window manager, so the size is granted as asked.
+  if (w != width_ || h != height_) {
+    width_ = w;
+    height_ = h;
+    pixels_->SetSize(w, h);
+  }
+}
+
+SizeF SceneWindow::ClientSize() const {
+  return {static_cast<float>(width_), static_cast<float>(height_)};
+}
+
+SizeF SceneWindow::MeasureText(const FontDesign& font, std::string_view utf8) {
+  return fonts_ ? fonts_->Measure(font, utf8) : SizeF{};
+}
+
+void SceneWindow::Repaint(const RectF& area) {
+  // Painted at once, so that the animation's next pixels land on top of the new text.
+  if (!shown_ || !alive_ || form_ == nullptr || draw_ == nullptr) return;
+  PaintScene(display_, window_, draw_, blackGc_, OuterPixels(area), *form_, *fonts_);
+}
+
+}  // namespace zimoklas::x11

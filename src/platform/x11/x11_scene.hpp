@@ -1,0 +1,88 @@
+// The scene window Form1 on X11. As the saver it is its own borderless, override-redirect
+// window over the primary monitor with the keyboard and pointer grabbed and the cursor
+// hidden; as a daemon's module it draws into a window it is given and leaves input,
+// cursor and stacking to the daemon. Either way it carries out what the core's Form1
+// asks and forwards the native events to it.
+#pragma once
+
+#include <X11/Xft/Xft.h>
+#include <X11/Xlib.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "platform/x11/x11_display.hpp"
+#include "platform/x11/x11_fonts.hpp"
+#include "platform/x11/x11_pixels.hpp"
+#include "saver/form1.hpp"
+#include "saver/saver_platform.hpp"
+
+namespace zimoklas::x11 {
+
+class SceneWindow final : public saver::SaverWindow {
+ public:
+  // The saver's own window, created unmapped at its design size on the primary monitor.
+  // `showSettings` is what the core's request for the settings window runs.
+  SceneWindow(Display* display, std::function<void()> showSettings);
+  // A module drawing into `target`, which belongs to someone else.
+  SceneWindow(Display* display, Window target);
+  SceneWindow(const SceneWindow&) = delete;
+  SceneWindow& operator=(const SceneWindow&) = delete;
+  ~SceneWindow() override;
+
+  // Events go to this form from now on.
+  void Attach(saver::Form1* form) { form_ = form; }
+  // Shows the scene as the platform does after the load step: the first layout runs,
+  // then the saver's window is mapped, raised and given the keyboard and pointer.
+  void Show();
+  // Handles every queued event of the connection.
+  void HandleEvents();
+  // True until the window has been destroyed, by the form or from outside.
+  bool alive() const { return alive_; }
+  bool module() const { return module_; }
+  PixelBatch& pixels() { return *pixels_; }
+  Display* display() const { return display_; }
+
+  saver::WindowHandle hWnd() const override;
+  int SetWindowPos(saver::WindowHandle window, saver::WindowHandle insertAfter, int x, int y,
+                   int cx, int cy, unsigned flags) override;
+  int ShowCursor(bool show) override;
+  void Hide() override;
+  void EndProcess() override;
+  void ShowSettingsWindow() override;
+  void Destroy() override;
+  float Dpi() const override { return dpi_; }
+  SizeF PrimaryScreenSize() const override;
+  void SetBounds(float left, float top, float width, float height) override;
+  SizeF ClientSize() const override;
+  SizeF MeasureText(const FontDesign& font, std::string_view utf8) override;
+  void Repaint(const RectF& area) override;
+
+ private:
+  void InitDrawing(Visual* visual, Colormap colormap);
+  void Handle(XEvent& event);
+  void OnKeyPress(XKeyEvent& key);
+  void OnResized(int width, int height);
+  void GrabInput();
+
+  Display* display_;
+  bool module_;
+  Window window_ = 0;
+  MonitorBox monitor_;
+  int width_ = 0, height_ = 0;
+  float dpi_;
+  std::function<void()> showSettings_;
+  saver::Form1* form_ = nullptr;
+  std::optional<FontCache> fonts_;
+  std::unique_ptr<PixelBatch> pixels_;
+  XftDraw* draw_ = nullptr;
+  GC blackGc_ = nullptr;
+  XIM inputMethod_ = nullptr;
+  XIC inputContext_ = nullptr;
+  int cursorCount_ = 0;
+  bool shown_ = false;
+  bool alive_ = true;
+};
+
+}  // namespace zimoklas::x11
