@@ -272,8 +272,7 @@ TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
     EXPECT_GT(open.CountColour({0, 0, 0}, line), 20) << "text at " << labelTop;
   }
   // The version line whole: its lower half too, above the window's lower frame.
-  const Box versionFoot{border + Px(120), top + Px(5400 + 97), border + Px(4300),
-                        top + Px(5595)};
+  const Box versionFoot{border + Px(120), top + Px(5400 + 97), border + Px(4300), top + Px(5595)};
   EXPECT_GT(open.CountColour({0, 0, 0}, versionFoot), 10);
   EXPECT_LE(top + Px(5595), unfolded.height() - border);
 

@@ -9,20 +9,20 @@
 #include <vector>
 
 #include "animation/random.hpp"
+#include "platform/glib/keyfile_store.hpp"
+#include "platform/gtk/gtk_settings_window.hpp"
 #include "platform/x11/posix_clock.hpp"
 #include "platform/x11/x11_command_line.hpp"
 #include "platform/x11/x11_display.hpp"
 #include "platform/x11/x11_loop.hpp"
 #include "platform/x11/x11_scene.hpp"
 #include "saver/form1.hpp"
-#include "settings/memory_store.hpp"
 #include "settings/module1.hpp"
 #include "x11_version.h"
 
 namespace {
 
 constexpr int kUsageError = 2;
-constexpr int kNoSettingsWindow = 2;
 
 }  // namespace
 
@@ -57,15 +57,14 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  settings::MemoryStore store;
+  glib::KeyFileStore store;
   x11::PosixClock clock;
   animation::Pcg32 random;
   settings::Module1 module1;
 
   int settingsExitCode = 0;
   const auto showSettings = [&] {
-    std::fputs("zimoklas: the settings window is not built yet\n", stderr);
-    settingsExitCode = kNoSettingsWindow;
+    settingsExitCode = gtk::RunSettingsWindow(store, module1, clock);
   };
   std::optional<x11::SceneWindow> window;
   if (module) {
