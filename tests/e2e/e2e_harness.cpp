@@ -1,4 +1,5 @@
-// The end-to-end harness: Wine processes, the prefix's registry, and the X display.
+// The end-to-end harness: processes (native and under Wine), the prefix's registry, the
+// native program's key file, and the X displays.
 #include "e2e_harness.hpp"
 
 #include <X11/Xatom.h>
@@ -257,24 +258,44 @@ ScopedScreenDpi::~ScopedScreenDpi() {
 
 }  // namespace registry
 
-Process::Process(std::vector<std::string> argv) {
+Process::Process(std::vector<std::string> argv, const std::vector<std::string>& environment,
+                 const std::string& log) {
   std::vector<char*> pointers;
   for (std::string& word : argv) pointers.push_back(word.data());
   pointers.push_back(nullptr);
+  // The environment with `environment`'s variables added or replaced.
+  std::vector<std::string> variables(environment);
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string_view entry(*e);
+    const std::string_view name = entry.substr(0, entry.find('='));
+    bool replaced = false;
+    for (const std::string& v : environment) {
+      replaced = replaced || (v.size() > name.size() && v.compare(0, name.size(), name) == 0 &&
+                              v[name.size()] == '=');
+    }
+    if (!replaced) variables.emplace_back(entry);
+  }
+  std::vector<char*> envp;
+  for (std::string& v : variables) envp.push_back(v.data());
+  envp.push_back(nullptr);
   // Output goes to a log, not to the test's own pipes: Wine's desktop process inherits
   // them and outlives the program, and ctest would wait for it.
-  const std::string log = ArtifactPath("wine-output.log");
-  std::filesystem::create_directories(std::filesystem::path(log).parent_path());
+  const std::string output = log.empty() ? ArtifactPath("program-output.log") : log;
+  std::filesystem::create_directories(std::filesystem::path(output).parent_path());
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
                                    O_WRONLY | O_CREAT | O_APPEND, 0644);
   posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  if (posix_spawnp(&pid_, pointers[0], &actions, nullptr, pointers.data(), environ) != 0) {
+  if (posix_spawnp(&pid_, pointers[0], &actions, nullptr, pointers.data(), envp.data()) != 0) {
     pid_ = -1;
   }
   posix_spawn_file_actions_destroy(&actions);
+}
+
+void Process::Signal(int signal) {
+  if (Running()) kill(pid_, signal);
 }
 
 Process::~Process() {
@@ -363,6 +384,7 @@ bool Image::SavePng(const std::string& path) const {
 }
 
 Screen::Screen() : display_(XOpenDisplay(nullptr)) {}
+Screen::Screen(const std::string& name) : display_(XOpenDisplay(name.c_str())) {}
 
 Screen::~Screen() {
   if (display_ != nullptr) XCloseDisplay(display_);
@@ -524,6 +546,107 @@ void Screen::TapKey(const std::string& keysym) {
   XTestFakeKeyEvent(display_, code, True, CurrentTime);
   XTestFakeKeyEvent(display_, code, False, CurrentTime);
   Settle();
+}
+
+unsigned long Screen::CreateWindow(const Box& box) {
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  attributes.background_pixel = BlackPixel(display_, DefaultScreen(display_));
+  const Window window = XCreateWindow(
+      display_, DefaultRootWindow(display_), box.left, box.top, static_cast<unsigned>(box.width()),
+      static_cast<unsigned>(box.height()), 0, CopyFromParent, InputOutput, CopyFromParent,
+      CWOverrideRedirect | CWBackPixel, &attributes);
+  XMapRaised(display_, window);
+  Settle();
+  return window;
+}
+
+void Screen::ResizeWindow(unsigned long window, int width, int height) {
+  XResizeWindow(display_, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  Settle();
+}
+
+void Screen::DestroyWindow(unsigned long window) {
+  XDestroyWindow(display_, window);
+  Settle();
+}
+
+VirtualDisplay::VirtualDisplay(const std::string& size) {
+  for (int n = 130; n < 160; ++n) {
+    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+    const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+    if (std::filesystem::exists(socket) || std::filesystem::exists(lock)) continue;
+    name_ = ":" + std::to_string(n);
+    server_ = std::make_unique<Process>(
+        std::vector<std::string>{"Xvfb", name_, "-screen", "0", size, "-nolisten", "tcp"},
+        std::vector<std::string>{}, ArtifactPath("xvfb-output.log"));
+    for (int i = 0; i < 100 && !std::filesystem::exists(socket) && server_->Running(); ++i) {
+      std::this_thread::sleep_for(50ms);
+    }
+    if (std::filesystem::exists(socket) && server_->Running()) return;
+    server_.reset();
+  }
+}
+
+VirtualDisplay::~VirtualDisplay() {
+  Kill();
+}
+
+void VirtualDisplay::Kill() {
+  if (server_ == nullptr) return;
+  server_->Signal(SIGTERM);
+  server_->WaitForExit(5s);
+}
+
+Program FindNativeProgram() {
+  Program program;
+  struct stat st {};
+  if (std::getenv("DISPLAY") == nullptr) {
+    program.missing = "no DISPLAY";
+  } else if (stat(ZIMOKLAS_NATIVE_PATH, &st) != 0) {
+    program.missing = std::string(ZIMOKLAS_NATIVE_PATH) + " is missing";
+  } else {
+    program.path = ZIMOKLAS_NATIVE_PATH;
+  }
+  return program;
+}
+
+void NativeTest::SetUp() {
+  const Program program = FindNativeProgram();
+  if (!program.missing.empty()) {
+    if (EndToEndRequired()) FAIL() << "the end-to-end run is required, but " << program.missing;
+    GTEST_SKIP() << program.missing;
+  }
+  program_ = program.path;
+  configHome_ = TempPath("-config");
+  std::filesystem::create_directories(configHome_);
+  screen_.emplace();
+  ASSERT_TRUE(screen_->ok()) << "cannot open the display";
+}
+
+void NativeTest::TearDown() {
+  if (!configHome_.empty()) std::filesystem::remove_all(configHome_);
+}
+
+void NativeTest::SeedKeyFile(const std::map<std::string, std::string>& values) {
+  const std::filesystem::path folder = std::filesystem::path(configHome_) / "Ombra";
+  std::filesystem::create_directories(folder);
+  std::ofstream file(folder / "Zimoklas.conf");
+  file << "[Zimoklas]\n";
+  for (const auto& [key, value] : values) file << key << '=' << value << '\n';
+}
+
+std::unique_ptr<Process> NativeTest::Start(const std::vector<std::string>& arguments,
+                                           std::vector<std::string> environment) {
+  std::vector<std::string> argv = {program_};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  environment.push_back("XDG_CONFIG_HOME=" + configHome_);
+  return std::make_unique<Process>(argv, environment, log());
+}
+
+std::string NativeTest::ReadLog() const {
+  std::ifstream file(log());
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 std::string ArtifactPath(const std::string& name) {

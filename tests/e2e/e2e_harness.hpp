@@ -1,6 +1,8 @@
-// What end-to-end tests need to drive Windows programs under Wine on an X display: the
-// program file, the per-user registry of the Wine prefix, processes with their exit
-// status, top-level windows, screenshots, and keyboard and pointer input through XTest.
+// What end-to-end tests need to drive the programs on an X display, the Windows program
+// file under Wine and the native `zimoklas`: the program, the per-user settings (the Wine
+// prefix's registry, a private key file), processes with their exit status, top-level
+// windows, screenshots, keyboard and pointer input through XTest, and displays of their
+// own for tests that change or end one.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +32,8 @@ struct Program {
   std::string missing;
 };
 Program FindProgram();
+// The native program build/linux/zimoklas, or why it cannot run (no display, not built).
+Program FindNativeProgram();
 // True when scripts/test demands the end-to-end run: a missing program then fails the
 // tests instead of skipping them.
 bool EndToEndRequired();
@@ -59,9 +64,11 @@ class ScopedScreenDpi {
 }  // namespace registry
 
 // A process started from an argument vector; killed when still running at the end.
+// `environment` adds or replaces variables ("NAME=value"); the output goes to `log`.
 class Process {
  public:
-  explicit Process(std::vector<std::string> argv);
+  explicit Process(std::vector<std::string> argv, const std::vector<std::string>& environment = {},
+                   const std::string& log = "");
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
   ~Process();
@@ -69,6 +76,7 @@ class Process {
   // The exit status once the process has ended within `timeout`.
   std::optional<int> WaitForExit(Milliseconds timeout);
   bool Running();
+  void Signal(int signal);
   pid_t pid() const { return pid_; }
 
  private:
@@ -125,6 +133,8 @@ class Image {
 class Screen {
  public:
   Screen();
+  // Another display, e.g. a VirtualDisplay's.
+  explicit Screen(const std::string& name);
   Screen(const Screen&) = delete;
   Screen& operator=(const Screen&) = delete;
   ~Screen();
@@ -152,9 +162,31 @@ class Screen {
   // A key by its X keysym name ("a", "Escape", "Shift_L", "Left"): press and release.
   void TapKey(const std::string& keysym);
 
+  // A plain black top-level window for a program to draw into, mapped at `box`.
+  unsigned long CreateWindow(const Box& box);
+  void ResizeWindow(unsigned long window, int width, int height);
+  void DestroyWindow(unsigned long window);
+
  private:
   void Settle();
   ::_XDisplay* display_ = nullptr;
+};
+
+// An Xvfb of the test's own, for tests that change the display or end it.
+class VirtualDisplay {
+ public:
+  explicit VirtualDisplay(const std::string& size = "1280x720x24");
+  VirtualDisplay(const VirtualDisplay&) = delete;
+  VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+  ~VirtualDisplay();
+  bool ok() const { return server_ != nullptr; }
+  const std::string& name() const { return name_; }
+  // Ends the server, as a crash or a logout would.
+  void Kill();
+
+ private:
+  std::string name_;
+  std::unique_ptr<Process> server_;
 };
 
 // Where a failing test leaves its screenshots.
@@ -168,6 +200,26 @@ class WineTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
   std::string program_;
+  std::optional<Screen> screen_;
+};
+
+// The native program's fixture: the program is required, each test gets its own empty
+// configuration folder (XDG_CONFIG_HOME), and the screen is ready.
+class NativeTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Writes the settings key file the program reads, group Zimoklas.
+  void SeedKeyFile(const std::map<std::string, std::string>& values);
+  // Starts the program with the private configuration folder and `environment`; its
+  // output goes to the file log().
+  std::unique_ptr<Process> Start(const std::vector<std::string>& arguments,
+                                 std::vector<std::string> environment = {});
+  std::string ReadLog() const;
+  std::string log() const { return configHome_ + "/output.log"; }
+
+  std::string program_;
+  std::string configHome_;
   std::optional<Screen> screen_;
 };
 

@@ -46,7 +46,8 @@ EndingSignals::~EndingSignals() {
 }
 
 LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignals& signals,
-                     LoopStats& stats, Nanos runFor) {
+                     LoopStats& stats, Nanos runFor,
+                     const std::function<void(PixelBatch&)>& animate) {
   Display* display = window.display();
   std::array<pollfd, 2> fds{{{ConnectionNumber(display), POLLIN, 0}, {signals.fd(), POLLIN, 0}}};
   const nfds_t count = signals.fd() >= 0 ? 2 : 1;
@@ -59,7 +60,11 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignal
     Nanos now = Now();
     if (runFor > Nanos::zero() && now - start >= runFor) return LoopEnd::TimeUp;
     if (now >= nextTick) {
-      form.Timer1_Timer(window.pixels());
+      if (animate) {
+        animate(window.pixels());
+      } else {
+        form.Timer1_Timer(window.pixels());
+      }
       window.pixels().Flush();
       ++stats.ticks;
       nextTick += kTickPeriod;

@@ -1,0 +1,59 @@
+# What `cmake --install` puts in place on Linux, and the Debian package CPack makes of
+# it: the program, its link in xscreensaver's hack folder, the module's config file for
+# xscreensaver's settings program, a menu entry for the settings window and its icon.
+# The icon is resources/zimoklas.ico as PNG:
+#   convert 'resources/zimoklas.ico[0]' -strip PNG32:resources/linux/zimoklas.png
+include(GNUInstallDirs)
+set(ZIMOKLAS_LINUX_RESOURCES ${PROJECT_SOURCE_DIR}/resources/linux)
+
+install(TARGETS zimoklas RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# xscreensaver looks for its hacks in libexec/xscreensaver; a relative link keeps the
+# tree relocatable.
+set(hack_link ${CMAKE_CURRENT_BINARY_DIR}/hack-link/zimoklas)
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/hack-link)
+file(CREATE_LINK ../../${CMAKE_INSTALL_BINDIR}/zimoklas ${hack_link} SYMBOLIC)
+install(FILES ${hack_link} DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
+
+install(FILES ${ZIMOKLAS_LINUX_RESOURCES}/zimoklas.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
+install(FILES ${ZIMOKLAS_LINUX_RESOURCES}/zimoklas.desktop
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${ZIMOKLAS_LINUX_RESOURCES}/zimoklas.png
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
+
+# Debian wants the changelog and the manual page compressed, reproducibly (no name, no time stamp).
+set(changelog_gz ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${changelog_gz}
+  COMMAND gzip -9nc ${ZIMOKLAS_LINUX_RESOURCES}/changelog > ${changelog_gz}
+  DEPENDS ${ZIMOKLAS_LINUX_RESOURCES}/changelog VERBATIM)
+set(manual_gz ${CMAKE_CURRENT_BINARY_DIR}/zimoklas.6.gz)
+add_custom_command(OUTPUT ${manual_gz}
+  COMMAND gzip -9nc ${ZIMOKLAS_LINUX_RESOURCES}/zimoklas.6 > ${manual_gz}
+  DEPENDS ${ZIMOKLAS_LINUX_RESOURCES}/zimoklas.6 VERBATIM)
+add_custom_target(zimoklas_compressed_docs ALL DEPENDS ${changelog_gz} ${manual_gz})
+install(FILES ${manual_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES ${ZIMOKLAS_LINUX_RESOURCES}/copyright ${changelog_gz}
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zimoklas)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME zimoklas)
+set(CPACK_PACKAGE_VERSION ${ZIMOKLAS_VERSION_TEXT})
+set(CPACK_PACKAGE_VENDOR "Ombra Software")
+set(CPACK_PACKAGE_CONTACT "Ombra Software <zimoklas@ombra.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "New Year's Eve screen saver with fireworks and snow")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Rockets burst into coloured sparks, snow falls in the colour you choose, and\n"
+  "the date and time, a greeting and a large P.F. line with the year float over\n"
+  "the scene. Runs on its own (zimoklas /s) or as a module of xscreensaver.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS xscreensaver)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+include(CPack)

@@ -1,0 +1,197 @@
+// The native zimoklas as a user meets it on X11: the scene with the stored settings, the
+// inputs that end it and those that do not, the preview switch, the primary monitor, the
+// command line's own switches, and a display that goes away under it.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "e2e_harness.hpp"
+
+namespace zimoklas::e2e {
+namespace {
+
+constexpr Rgb kBlack{0, 0, 0};
+constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kBlue{0, 0, 255};
+constexpr Rgb kNoticeRed{192, 0, 0};
+constexpr const char* kTitle = "Zimoklas";
+
+// Bands of the 1920 x 1080 scene at 96 DPI (see the Windows program's test).
+constexpr Box kClockBand{0, 0, 1920, 60};
+constexpr Box kGreetingBand{0, 60, 1920, 112};
+constexpr Box kLargeBand{0, 112, 1920, 330};
+constexpr Box kNoticeCorner{1400, 1030, 1920, 1080};
+constexpr Box kSky{0, 330, 1920, 1040};
+constexpr int kLargeX = 960, kLargeY = 200;
+constexpr int kSkyX = 300, kSkyY = 700;
+
+int CentreX(const Box& box) {
+  return (box.left + box.right) / 2;
+}
+
+class NativeSaverTest : public NativeTest {
+ protected:
+  // Parks the pointer on the large line (the move counted when the window appears lands
+  // there) and starts the saver with snow of (0, 0, 255).
+  std::unique_ptr<Process> StartSaver() {
+    SeedKeyFile({{"SnihR", "0"}, {"SnihG", "0"}, {"SnihB", "255"}, {"pf", "1"}});
+    screen_->MovePointer(kLargeX, kLargeY);
+    auto saver = Start({"/s"});
+    EXPECT_TRUE(screen_->WaitForWindow(kTitle, 5s)) << "the scene window never appeared";
+    std::this_thread::sleep_for(300ms);
+    return saver;
+  }
+
+  template <class Input>
+  void ExpectEndsOn(Process& saver, Input input) {
+    const auto start = Clock::now();
+    input();
+    const std::optional<int> status = saver.WaitForExit(1s);
+    const auto took = std::chrono::duration_cast<Milliseconds>(Clock::now() - start);
+    ASSERT_TRUE(status.has_value()) << "still running 1 s after the input";
+    EXPECT_EQ(*status, 0);
+    EXPECT_LE(took.count(), 1000);
+    EXPECT_EQ(screen_->CountMappedWindows(kTitle), 0);
+  }
+
+  void ExpectStillRunning(Process& saver, const char* after) {
+    std::this_thread::sleep_for(700ms);
+    EXPECT_TRUE(saver.Running()) << "ended after " << after;
+  }
+};
+
+TEST_F(NativeSaverTest, ShowsStoredSnowFireworksAndTextsAndEndsOnlyOnACharacterKey) {
+  auto saver = StartSaver();
+  std::this_thread::sleep_for(1700ms);  // two seconds after the start
+  const Image shot = screen_->Capture();
+  shot.SavePng(ArtifactPath("native-saver.png"));
+  ASSERT_EQ(shot.width(), 1920);
+
+  int cellsWithSnow = 0;
+  for (int row = 0; row < 4; ++row) {
+    for (int column = 0; column < 4; ++column) {
+      const Box cell{column * 480, row * 270, (column + 1) * 480, (row + 1) * 270};
+      if (shot.CountColour(kBlue, cell) > 0) ++cellsWithSnow;
+    }
+  }
+  EXPECT_GE(cellsWithSnow, 12) << "snow in only " << cellsWithSnow << " of 16 screen cells";
+  const int fireworks = shot.Count([](Rgb c) { return !(c == kBlack) && !(c == kBlue); }, kSky);
+  EXPECT_GE(fireworks, 3) << "no rocket or spark in the sky";
+
+  const Box clock = shot.BoundsOf(kWhite, kClockBand);
+  EXPECT_GE(shot.CountColour(kWhite, kClockBand), 50);
+  EXPECT_NEAR(CentreX(clock), 960, 40);
+  EXPECT_GE(clock.top, 8) << "the clock line's top is 8 pixels down";
+  EXPECT_NEAR(CentreX(shot.BoundsOf(kBlue, kGreetingBand)), 960, 10);
+  const Box large = shot.BoundsOf(kBlue, kLargeBand);
+  EXPECT_GE(shot.CountColour(kBlue, kLargeBand), 5000);
+  EXPECT_NEAR(CentreX(large), 960, 10);
+  EXPECT_GT(large.width(), 600) << "\"P.F. <year>\" at 150 points";
+  const Box notice = shot.BoundsOf(kNoticeRed, kNoticeCorner);
+  EXPECT_GE(shot.CountColour(kNoticeRed, kNoticeCorner), 10);
+  EXPECT_GE(notice.right, 1895);
+  EXPECT_LE(notice.right, 1912) << "8 pixels in from the right edge";
+  EXPECT_GE(notice.bottom, 1060);
+  EXPECT_LE(notice.bottom, 1072) << "8 pixels up from the bottom edge";
+
+  for (const char* key : {"Shift_L", "Control_L", "Left", "Right", "Up", "Down", "F5"}) {
+    screen_->TapKey(key);
+  }
+  ExpectStillRunning(*saver, "Shift, Ctrl, the arrow keys and F5");
+  ExpectEndsOn(*saver, [&] { screen_->TapKey("a"); });
+}
+
+TEST_F(NativeSaverTest, MovesOverTheNoticeNeverCountAndTheEleventhOverTheSkyEnds) {
+  auto saver = StartSaver();
+  for (int i = 0; i < 12; ++i) screen_->MovePointer(1700 + 5 * i, 1062);
+  screen_->Click();
+  ExpectStillRunning(*saver, "moves and a click on the notice");
+  for (int i = 0; i < 10; ++i) screen_->MovePointer(kSkyX + 3 * i, kSkyY);
+  ExpectStillRunning(*saver, "10 moves over the sky");
+  ExpectEndsOn(*saver, [&] { screen_->MovePointer(kSkyX + 40, kSkyY); });
+}
+
+TEST_F(NativeSaverTest, AClickOnATextLineKeepsTheSaverAndOneOnTheSkyEndsIt) {
+  auto saver = StartSaver();
+  screen_->Click();
+  ExpectStillRunning(*saver, "a click on the large line");
+  screen_->MovePointer(kSkyX, kSkyY);
+  ExpectEndsOn(*saver, [&] { screen_->PressButton(1); });
+  screen_->ReleaseButton(1);
+}
+
+TEST_F(NativeSaverTest, PreviewEndsAtOnceAndMapsNoWindow) {
+  const auto start = Clock::now();
+  auto preview = Start({"/p", "65552"});
+  int windowsSeen = 0;
+  std::optional<int> status;
+  while (!(status = preview->WaitForExit(0ms)) && Clock::now() - start < 1s) {
+    windowsSeen += screen_->CountMappedWindows(kTitle);
+    std::this_thread::sleep_for(10ms);
+  }
+  ASSERT_TRUE(status.has_value()) << "/p still running after 1 s";
+  EXPECT_EQ(*status, 0);
+  EXPECT_EQ(windowsSeen, 0) << "/p mapped a window";
+}
+
+TEST_F(NativeSaverTest, VersionHelpAndABadWindowIdAnswerWithoutADisplay) {
+  const std::vector<std::string> noDisplay = {"DISPLAY=:999"};
+  auto version = Start({"--version"}, noDisplay);
+  EXPECT_EQ(version->WaitForExit(2s), 0);
+  EXPECT_EQ(ReadLog(), "zimoklas 1.00.0009\n");
+
+  auto help = Start({"/s", "--help"}, noDisplay);
+  EXPECT_EQ(help->WaitForExit(2s), 0);
+  const std::string usage = ReadLog();
+  for (const char* word :
+       {"/s", "/p", "--root", "-window-id", "--version", "--help", "XSCREENSAVER_WINDOW"}) {
+    EXPECT_NE(usage.find(word), std::string::npos) << word << " missing from --help";
+  }
+
+  auto bad = Start({"--window-id", "0x12zz"}, noDisplay);
+  EXPECT_EQ(bad->WaitForExit(2s), 2);
+}
+
+TEST_F(NativeSaverTest, CoversThePrimaryMonitorOnly) {
+  VirtualDisplay twoMonitors("2560x720x24");
+  ASSERT_TRUE(twoMonitors.ok());
+  const std::string on = "DISPLAY=" + twoMonitors.name();
+  // Connected first: the server forgets the monitors when its last client leaves.
+  Screen screen(twoMonitors.name());
+  Process({"xrandr", "--setmonitor", "left", "1280/340x720/190+0+0", "none"}, {on}).WaitForExit(5s);
+  Process({"xrandr", "--setmonitor", "*right", "1280/340x720/190+1280+0", "none"}, {on})
+      .WaitForExit(5s);
+  auto saver = Start({"/s"}, {on});
+  ASSERT_TRUE(screen.WaitForWindow(kTitle, 5s));
+  const Box box = screen.WindowBox(kTitle);
+  EXPECT_EQ(box.left, 1280);
+  EXPECT_EQ(box.top, 0);
+  EXPECT_EQ(box.width(), 1280);
+  EXPECT_EQ(box.height(), 720);
+  saver->Signal(SIGTERM);
+  EXPECT_EQ(saver->WaitForExit(1s), 0);
+}
+
+TEST_F(NativeSaverTest, ALostDisplayEndsTheSaverAndTheModuleWithStatus1AndOneLine) {
+  VirtualDisplay doomed;
+  ASSERT_TRUE(doomed.ok());
+  const std::string on = "DISPLAY=" + doomed.name();
+  auto saver = Start({"/s"}, {on});
+  auto module = Start({"--root"}, {on});
+  std::this_thread::sleep_for(1s);
+  ASSERT_TRUE(saver->Running());
+  ASSERT_TRUE(module->Running());
+  doomed.Kill();
+  EXPECT_EQ(saver->WaitForExit(1s), 1);
+  EXPECT_EQ(module->WaitForExit(1s), 1);
+  // One line from each, and no core dump or spinning: both ended within the second.
+  const std::string output = ReadLog();
+  const std::string line = "zimoklas: lost the connection to the X display\n";
+  EXPECT_EQ(output, line + line);
+}
+
+}  // namespace
+}  // namespace zimoklas::e2e
