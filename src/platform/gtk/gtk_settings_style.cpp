@@ -30,7 +30,9 @@ std::string SettingsCss(float dpi) {
   // thumb, a text box 19, a button 25, the check box 13; the theme's paddings and
   // minimum sizes would make each of them taller than its box.
   const int bar = Scaled(17, dpi);
-  const int check = Scaled(13, dpi);
+  // The check box's square, border included, sits on the caption's baseline and must
+  // not make the line taller than the caption.
+  const int check = Scaled(9, dpi) - 2;
   const int gap = Scaled(4, dpi);
   const int pad = Scaled(3, dpi);
   char css[2048];
@@ -43,7 +45,8 @@ window.zimoklas-settings button {
   min-height: 0; min-width: 0; padding: 0 %dpx; }
 window.zimoklas-settings entry {
   min-height: 0; min-width: 0; padding: 0 %dpx; }
-window.zimoklas-settings checkbutton { min-height: 0; padding: 0; }
+window.zimoklas-settings checkbutton { min-height: 0; padding: 0; border: none; }
+window.zimoklas-settings checkbutton label { margin: 0; padding: 0; }
 window.zimoklas-settings checkbutton check {
   min-width: %dpx; min-height: %dpx; margin: 0 %dpx 0 0; padding: 0; }
 window.zimoklas-settings scrollbar {

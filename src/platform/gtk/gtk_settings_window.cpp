@@ -6,6 +6,7 @@
 
 #include <glib-unix.h>
 #include <gtk/gtk.h>
+#include <pthread.h>
 
 #include <array>
 #include <cmath>
@@ -13,6 +14,8 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "dialog/dialog_platform.hpp"
 #include "dialog/form2.hpp"
@@ -112,11 +115,13 @@ class SettingsWindow final : public dialog::SettingsWindowView {
   static gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer self);
   static gboolean OnChangeValue(GtkRange* range, GtkScrollType scroll, gdouble value,
                                 gpointer self);
+  static gboolean OnBarKey(GtkWidget* bar, GdkEventKey* event, gpointer self);
   static gboolean OnBarPress(GtkWidget* bar, GdkEventButton* event, gpointer self);
   static gboolean OnBarRelease(GtkWidget* bar, GdkEventButton* event, gpointer self);
   static gboolean OnDraw(GtkWidget* area, cairo_t* cr, gpointer self);
   static gboolean OnClickRelease(GtkWidget* box, GdkEventButton* event, gpointer self);
   static gboolean OnSignal(gpointer self);
+  static gboolean OnFirstDraw(GtkWidget*, cairo_t*, gpointer self);
 
   dialog::Form2 form_;
   float dpi_ = 96;
@@ -137,6 +142,8 @@ class SettingsWindow final : public dialog::SettingsWindowView {
   GdkPixbuf* down_ = nullptr;
   GdkPixbuf* up_ = nullptr;
   std::array<guint, 3> signalSources_{};
+  // Every control's widget by its design name, for the layout report.
+  std::vector<std::pair<std::string_view, GtkWidget*>> placed_;
   bool mirroring_ = false;
   bool ended_ = false;
 };
@@ -178,14 +185,23 @@ int SettingsWindow::Run() {
   form_.Form_Load();
   if (ended_) return 0;
   gtk_widget_show_all(window_);
+  if (g_getenv("ZIMOKLAS_SETTINGS_LAYOUT") != nullptr) {
+    g_signal_connect_after(window_, "draw", G_CALLBACK(&OnFirstDraw), this);
+  }
   // The first control in the tab order that takes the focus.
   gtk_widget_grab_focus(bars_[0]);
 
   // The system's requests to end the program close the window, as the close box does.
   const std::array<int, 3> signals{SIGTERM, SIGINT, SIGHUP};
+  sigset_t blocked;
+  sigemptyset(&blocked);
   for (std::size_t i = 0; i < signals.size(); ++i) {
     signalSources_[i] = g_unix_signal_add(signals[i], &OnSignal, this);
+    sigaddset(&blocked, signals[i]);
   }
+  // The scene's loop takes them from a descriptor and blocks them for that; GLib needs
+  // them delivered.
+  pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
   gtk_main();
   return 0;
 }
@@ -202,9 +218,10 @@ void SettingsWindow::Create() {
   g_signal_connect(window_, "key-press-event", G_CALLBACK(&OnKey), this);
 
   // The fixed area holds the whole panel; the scrolled window shows as much of it as the
-  // fold asks for and never scrolls.
+  // fold asks for and never scrolls. A caption wider than the design at some DPI is cut
+  // at the client area's edge rather than widening the window.
   scroller_ = gtk_scrolled_window_new(nullptr, nullptr);
-  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller_), GTK_POLICY_NEVER,
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller_), GTK_POLICY_EXTERNAL,
                                  GTK_POLICY_EXTERNAL);
   gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller_), FALSE);
   gtk_scrolled_window_set_min_content_width(GTK_SCROLLED_WINDOW(scroller_),
@@ -247,6 +264,7 @@ void SettingsWindow::Put(GtkWidget* widget, const ControlDesign& design, bool fi
   const PixelBox box = dialog::DesignBox(design, dpi_);
   if (fixedSize) gtk_widget_set_size_request(widget, box.width, box.height);
   gtk_fixed_put(GTK_FIXED(fixed_), widget, box.left, box.top);
+  placed_.emplace_back(design.name, widget);
 }
 
 void SettingsWindow::CreateChild(const ControlDesign& design) {
@@ -397,6 +415,7 @@ GtkWidget* SettingsWindow::MakeScrollBar(const ControlDesign& design) {
   GtkWidget* bar = gtk_scrollbar_new(GTK_ORIENTATION_HORIZONTAL, adjustment);
   gtk_widget_set_can_focus(bar, TRUE);
   g_signal_connect(bar, "change-value", G_CALLBACK(&OnChangeValue), this);
+  g_signal_connect(bar, "key-press-event", G_CALLBACK(&OnBarKey), this);
   g_signal_connect(bar, "button-press-event", G_CALLBACK(&OnBarPress), this);
   g_signal_connect(bar, "button-release-event", G_CALLBACK(&OnBarRelease), this);
   // The wheel does not move a colour bar, and it does not scroll the window either.
@@ -412,6 +431,7 @@ GtkWidget* SettingsWindow::MakeDrawing(const ControlDesign& design, PixelBox box
   g_object_set_data(G_OBJECT(area), "design", const_cast<ControlDesign*>(&design));
   g_signal_connect(area, "draw", G_CALLBACK(&OnDraw), this);
   gtk_fixed_put(GTK_FIXED(fixed_), area, box.left, box.top);
+  placed_.emplace_back(design.name, area);
   return area;
 }
 
@@ -508,6 +528,47 @@ gboolean SettingsWindow::OnChangeValue(GtkRange* range, GtkScrollType scroll, gd
   return TRUE;
 }
 
+gboolean SettingsWindow::OnBarKey(GtkWidget* bar, GdkEventKey* event, gpointer data) {
+  // The keys of a focused scroll bar: arrows by a line, Page Up and Down by a page, Home
+  // and End to the ends.
+  std::optional<ScrollAction> action;
+  switch (event->keyval) {
+    case GDK_KEY_Left:
+    case GDK_KEY_KP_Left:
+    case GDK_KEY_Up:
+    case GDK_KEY_KP_Up:
+      action = ScrollAction::LineLeft;
+      break;
+    case GDK_KEY_Right:
+    case GDK_KEY_KP_Right:
+    case GDK_KEY_Down:
+    case GDK_KEY_KP_Down:
+      action = ScrollAction::LineRight;
+      break;
+    case GDK_KEY_Page_Up:
+    case GDK_KEY_KP_Page_Up:
+      action = ScrollAction::PageLeft;
+      break;
+    case GDK_KEY_Page_Down:
+    case GDK_KEY_KP_Page_Down:
+      action = ScrollAction::PageRight;
+      break;
+    case GDK_KEY_Home:
+    case GDK_KEY_KP_Home:
+      action = ScrollAction::ToLeft;
+      break;
+    case GDK_KEY_End:
+    case GDK_KEY_KP_End:
+      action = ScrollAction::ToRight;
+      break;
+    default:
+      return FALSE;
+  }
+  auto* self = static_cast<SettingsWindow*>(data);
+  self->form_.UserScrolled(self->BarOf(bar), *action);
+  return TRUE;
+}
+
 gboolean SettingsWindow::OnBarPress(GtkWidget* bar, GdkEventButton* event, gpointer data) {
   auto* self = static_cast<SettingsWindow*>(data);
   if (event->type == GDK_BUTTON_PRESS)
@@ -543,6 +604,25 @@ gboolean SettingsWindow::OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
   // The close box: the window goes through the core's unload, which ends the program.
   static_cast<SettingsWindow*>(data)->form_.Unload();
   return TRUE;
+}
+
+gboolean SettingsWindow::OnFirstDraw(GtkWidget* window, cairo_t*, gpointer data) {
+  // With ZIMOKLAS_SETTINGS_LAYOUT set, the boxes GTK gave the controls, in pixels of the
+  // client area, once: what the window really shows against its design.
+  auto* self = static_cast<SettingsWindow*>(data);
+  g_signal_handlers_disconnect_by_func(window, reinterpret_cast<gpointer>(&OnFirstDraw), data);
+  std::printf("layout dpi %g client %d %d\n", static_cast<double>(self->dpi_),
+              gtk_widget_get_allocated_width(self->scroller_),
+              gtk_widget_get_allocated_height(self->scroller_));
+  for (const auto& [name, widget] : self->placed_) {
+    int x = 0;
+    int y = 0;
+    gtk_widget_translate_coordinates(widget, self->fixed_, 0, 0, &x, &y);
+    std::printf("layout %.*s %d %d %d %d\n", static_cast<int>(name.size()), name.data(), x, y,
+                gtk_widget_get_allocated_width(widget), gtk_widget_get_allocated_height(widget));
+  }
+  std::fflush(stdout);
+  return FALSE;
 }
 
 gboolean SettingsWindow::OnSignal(gpointer data) {
