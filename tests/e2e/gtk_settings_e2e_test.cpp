@@ -408,5 +408,20 @@ TEST_F(GtkSettingsTest, AMissingOrBrokenFileOpensWithTheDefaults) {
   EXPECT_EQ(Stored(), DefaultsWith({{"SnihR", "253"}}));
 }
 
+TEST_F(GtkSettingsTest, ALostDisplayEndsTheWindowWithStatus1AndOneLine) {
+  VirtualDisplay doomed;
+  ASSERT_TRUE(doomed.ok());
+  // No connection of the test's own to that display: it would go down with it.
+  auto settings = Start({"/c"}, {"DISPLAY=" + doomed.name()});
+  std::this_thread::sleep_for(1500ms);
+  ASSERT_TRUE(settings->Running());
+  doomed.Kill();
+  // Within the second, without spinning or dumping core, and one line on stderr.
+  const auto start = Clock::now();
+  EXPECT_EQ(settings->WaitForExit(1s), 1);
+  EXPECT_LE(std::chrono::duration_cast<Milliseconds>(Clock::now() - start).count(), 1000);
+  EXPECT_EQ(ReadLog(), "zimoklas: lost the connection to the X display\n");
+}
+
 }  // namespace
 }  // namespace zimoklas::e2e
