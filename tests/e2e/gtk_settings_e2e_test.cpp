@@ -343,6 +343,27 @@ TEST_F(GtkSettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
   ExpectEnds();
 }
 
+TEST_F(GtkSettingsTest, TheLinkSaysSoWhenNoBrowserOpensIt) {
+  // Data folders without any application: nothing handles web addresses.
+  const std::string empty = configHome_ + "/no-applications";
+  std::filesystem::create_directories(empty);
+  Open({"XDG_DATA_DIRS=" + empty, "XDG_DATA_HOME=" + empty});
+  ClickChevron();
+  std::this_thread::sleep_for(300ms);
+  ClickAt(360 + 600, 4320 + 120);
+  std::this_thread::sleep_for(1s);
+  const std::vector<Box> boxes = on().WindowBoxes(kTitle);
+  ASSERT_EQ(boxes.size(), 2u) << "the settings window and a message";
+  on().MovePointer((boxes.back().left + boxes.back().right) / 2, boxes.back().top + 10);
+  on().TapKey("Return");
+  std::this_thread::sleep_for(500ms);
+  ASSERT_EQ(on().CountMappedWindows(kTitle), 1);
+  EXPECT_EQ(on().WindowBox(kTitle).height(), Px(5610)) << "the panel stays open";
+  Park();
+  on().TapKey("Escape");
+  ExpectEnds();
+}
+
 TEST_F(GtkSettingsTest, ControlsKeepTheirDesignBoxesAt96And120Dpi) {
   for (const int screenDpi : {96, 120}) {
     SCOPED_TRACE(screenDpi);

@@ -216,6 +216,13 @@ void SettingsWindow::Create() {
   gtk_style_context_add_class(gtk_widget_get_style_context(window_), "zimoklas-settings");
   g_signal_connect(window_, "delete-event", G_CALLBACK(&OnDelete), this);
   g_signal_connect(window_, "key-press-event", G_CALLBACK(&OnKey), this);
+  // Window managers that read them leave only the close box (and moving) to the user.
+  g_signal_connect(window_, "realize", G_CALLBACK(+[](GtkWidget* window, gpointer) {
+                     gdk_window_set_functions(
+                         gtk_widget_get_window(window),
+                         static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_CLOSE));
+                   }),
+                   nullptr);
 
   // The fixed area holds the whole panel; the scrolled window shows as much of it as the
   // fold asks for and never scrolls. A caption wider than the design at some DPI is cut
