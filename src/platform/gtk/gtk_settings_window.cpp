@@ -21,6 +21,8 @@
 #include "dialog/form2.hpp"
 #include "dialog/form2_design.hpp"
 #include "dialog/form2_layout.hpp"
+#include "platform/gtk/gtk_settings_input.hpp"
+#include "platform/gtk/gtk_settings_paint.hpp"
 #include "platform/gtk/gtk_settings_style.hpp"
 
 // Xlib's macros (None, Status, ...) clash with names of the core: included last.
@@ -45,42 +47,6 @@ constexpr char kResourcePrefix[] = "/org/ombra/zimoklas/";
 // What the shell's ShellExecuteA answers: above 32 it took the request.
 constexpr std::intptr_t kOpened = 42;
 constexpr std::intptr_t kNoAssociation = 31;
-
-void SetColour(GtkLabel* label, Colour colour, const FontDesign* font) {
-  PangoAttrList* attributes = pango_attr_list_new();
-  const auto channel = [](unsigned byte) { return static_cast<guint16>(byte * 257U); };
-  pango_attr_list_insert(attributes,
-                         pango_attr_foreground_new(channel(RedOf(colour)), channel(GreenOf(colour)),
-                                                   channel(BlueOf(colour))));
-  if (font != nullptr) {
-    PangoFontDescription* description = FontFor(*font);
-    pango_attr_list_insert(attributes, pango_attr_font_desc_new(description));
-    pango_font_description_free(description);
-  }
-  gtk_label_set_attributes(label, attributes);
-  pango_attr_list_unref(attributes);
-}
-
-void SetFont(GtkLabel* label, const FontDesign& font) {
-  PangoAttrList* attributes = pango_attr_list_new();
-  PangoFontDescription* description = FontFor(font);
-  pango_attr_list_insert(attributes, pango_attr_font_desc_new(description));
-  pango_font_description_free(description);
-  gtk_label_set_attributes(label, attributes);
-  pango_attr_list_unref(attributes);
-}
-
-void SetSourceColour(cairo_t* cr, Colour colour) {
-  cairo_set_source_rgb(cr, RedOf(colour) / 255.0, GreenOf(colour) / 255.0, BlueOf(colour) / 255.0);
-}
-
-// The outline colour of the shapes and the rule: the theme's text colour.
-void SetOutlineColour(GtkWidget* widget, cairo_t* cr) {
-  GdkRGBA colour{};
-  GtkStyleContext* style = gtk_widget_get_style_context(widget);
-  gtk_style_context_get_color(style, gtk_style_context_get_state(style), &colour);
-  gdk_cairo_set_source_rgba(cr, &colour);
-}
 
 class SettingsWindow final : public dialog::SettingsWindowView {
  public:
@@ -443,39 +409,9 @@ GtkWidget* SettingsWindow::MakeDrawing(const ControlDesign& design, PixelBox box
 }
 
 gboolean SettingsWindow::OnDraw(GtkWidget* area, cairo_t* cr, gpointer data) {
-  auto* self = static_cast<SettingsWindow*>(data);
   const auto* design =
       static_cast<const ControlDesign*>(g_object_get_data(G_OBJECT(area), "design"));
-  const double width = gtk_widget_get_allocated_width(area);
-  const double height = gtk_widget_get_allocated_height(area);
-  if (design->kind == ControlKind::Line) {
-    SetOutlineColour(area, cr);
-    cairo_rectangle(cr, 0, 0, width, height);
-    cairo_fill(cr);
-    return FALSE;
-  }
-  cairo_set_line_width(cr, 1);
-  if (design->shape == dialog::ShapeKind::RoundedRectangle) {
-    // The swatch: an opaque fill in the snow colour inside a one-pixel outline.
-    const double radius = std::min(width, height) / 8;
-    const double x0 = 0.5, y0 = 0.5, x1 = width - 0.5, y1 = height - 0.5;
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, x1 - radius, y0 + radius, radius, -M_PI / 2, 0);
-    cairo_arc(cr, x1 - radius, y1 - radius, radius, 0, M_PI / 2);
-    cairo_arc(cr, x0 + radius, y1 - radius, radius, M_PI / 2, M_PI);
-    cairo_arc(cr, x0 + radius, y0 + radius, radius, M_PI, 3 * M_PI / 2);
-    cairo_close_path(cr);
-    SetSourceColour(cr, self->form_.Shape1FillColor());
-    cairo_fill_preserve(cr);
-    SetOutlineColour(area, cr);
-    cairo_stroke(cr);
-    return FALSE;
-  }
-  // A circle as wide as the shape's smaller side, centred in it, outline only.
-  const double side = std::min(width, height);
-  SetOutlineColour(area, cr);
-  cairo_arc(cr, width / 2, height / 2, side / 2 - 0.5, 0, 2 * M_PI);
-  cairo_stroke(cr);
+  DrawShape(area, cr, *design, static_cast<SettingsWindow*>(data)->form_.Shape1FillColor());
   return FALSE;
 }
 
@@ -495,82 +431,19 @@ gboolean SettingsWindow::OnChangeValue(GtkRange* range, GtkScrollType scroll, gd
                                        gpointer data) {
   auto* self = static_cast<SettingsWindow*>(data);
   const ScrollBarId bar = self->BarOf(GTK_WIDGET(range));
-  const int current = self->form_.scrollBar(bar).Value;
   const int target = static_cast<int>(std::lround(value));
-  const bool forward = target > current;
-  std::optional<ScrollAction> action;
-  switch (scroll) {
-    case GTK_SCROLL_STEP_BACKWARD:
-    case GTK_SCROLL_STEP_FORWARD:
-    case GTK_SCROLL_STEP_LEFT:
-    case GTK_SCROLL_STEP_RIGHT:
-    case GTK_SCROLL_STEP_UP:
-    case GTK_SCROLL_STEP_DOWN:
-      if (target != current) action = forward ? ScrollAction::LineRight : ScrollAction::LineLeft;
-      break;
-    case GTK_SCROLL_PAGE_BACKWARD:
-    case GTK_SCROLL_PAGE_FORWARD:
-    case GTK_SCROLL_PAGE_LEFT:
-    case GTK_SCROLL_PAGE_RIGHT:
-    case GTK_SCROLL_PAGE_UP:
-    case GTK_SCROLL_PAGE_DOWN:
-      if (target != current) action = forward ? ScrollAction::PageRight : ScrollAction::PageLeft;
-      break;
-    case GTK_SCROLL_START:
-      action = ScrollAction::ToLeft;
-      break;
-    case GTK_SCROLL_END:
-      action = ScrollAction::ToRight;
-      break;
-    case GTK_SCROLL_JUMP:
-      // The thumb moves while a button holds it; any other jump puts the bar there at once.
-      action = self->held_[static_cast<std::size_t>(bar)] ? ScrollAction::ThumbTrack
-                                                          : ScrollAction::ThumbRelease;
-      break;
-    case GTK_SCROLL_NONE:
-      break;
+  if (const std::optional<ScrollAction> action =
+          ActionOfScroll(scroll, self->form_.scrollBar(bar).Value, target,
+                         self->held_[static_cast<std::size_t>(bar)])) {
+    self->form_.UserScrolled(bar, *action, target);
   }
-  if (action) self->form_.UserScrolled(bar, *action, target);
   // The bar shows the core's position, set when the core says it changed.
   return TRUE;
 }
 
 gboolean SettingsWindow::OnBarKey(GtkWidget* bar, GdkEventKey* event, gpointer data) {
-  // The keys of a focused scroll bar: arrows by a line, Page Up and Down by a page, Home
-  // and End to the ends.
-  std::optional<ScrollAction> action;
-  switch (event->keyval) {
-    case GDK_KEY_Left:
-    case GDK_KEY_KP_Left:
-    case GDK_KEY_Up:
-    case GDK_KEY_KP_Up:
-      action = ScrollAction::LineLeft;
-      break;
-    case GDK_KEY_Right:
-    case GDK_KEY_KP_Right:
-    case GDK_KEY_Down:
-    case GDK_KEY_KP_Down:
-      action = ScrollAction::LineRight;
-      break;
-    case GDK_KEY_Page_Up:
-    case GDK_KEY_KP_Page_Up:
-      action = ScrollAction::PageLeft;
-      break;
-    case GDK_KEY_Page_Down:
-    case GDK_KEY_KP_Page_Down:
-      action = ScrollAction::PageRight;
-      break;
-    case GDK_KEY_Home:
-    case GDK_KEY_KP_Home:
-      action = ScrollAction::ToLeft;
-      break;
-    case GDK_KEY_End:
-    case GDK_KEY_KP_End:
-      action = ScrollAction::ToRight;
-      break;
-    default:
-      return FALSE;
-  }
+  const std::optional<ScrollAction> action = ActionOfKey(event->keyval);
+  if (!action) return FALSE;
   auto* self = static_cast<SettingsWindow*>(data);
   self->form_.UserScrolled(self->BarOf(bar), *action);
   return TRUE;
