@@ -383,8 +383,22 @@ bool Image::SavePng(const std::string& path) const {
   return true;
 }
 
-Screen::Screen() : display_(XOpenDisplay(nullptr)) {}
-Screen::Screen(const std::string& name) : display_(XOpenDisplay(name.c_str())) {}
+namespace {
+
+// A display whose last client has just left resets and refuses connections for a moment.
+Display* OpenWithPatience(const char* name) {
+  Display* display = XOpenDisplay(name);
+  for (int i = 0; display == nullptr && i < 40; ++i) {
+    std::this_thread::sleep_for(50ms);
+    display = XOpenDisplay(name);
+  }
+  return display;
+}
+
+}  // namespace
+
+Screen::Screen() : display_(OpenWithPatience(nullptr)) {}
+Screen::Screen(const std::string& name) : display_(OpenWithPatience(name.c_str())) {}
 
 Screen::~Screen() {
   if (display_ != nullptr) XCloseDisplay(display_);
@@ -636,13 +650,7 @@ void NativeTest::SetUp() {
   program_ = program.path;
   configHome_ = TempPath("-config");
   std::filesystem::create_directories(configHome_);
-  // The server resets when its last client leaves, as the previous test's did; it
-  // refuses connections for that moment.
-  for (int attempt = 0; attempt < 40; ++attempt) {
-    screen_.emplace();
-    if (screen_->ok()) break;
-    std::this_thread::sleep_for(50ms);
-  }
+  screen_.emplace();
   ASSERT_TRUE(screen_->ok()) << "cannot open the display";
 }
 

@@ -45,6 +45,11 @@ EndingSignals::~EndingSignals() {
   if (fd_ >= 0) close(fd_);
 }
 
+void EndingSignals::Release() const {
+  const sigset_t set = EndingSet();
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
 LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignals& signals,
                      LoopStats& stats, Nanos runFor,
                      const std::function<void(PixelBatch&)>& animate) {

@@ -21,6 +21,9 @@ class EndingSignals {
   EndingSignals& operator=(const EndingSignals&) = delete;
   ~EndingSignals();
   int fd() const { return fd_; }
+  // Gives both signals back their usual effect, for code that runs no scene loop (the
+  // settings window).
+  void Release() const;
 
  private:
   int fd_ = -1;

@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
 
   int settingsExitCode = 0;
   const auto showSettings = [&] {
+    signals.Release();
     settingsExitCode = gtk::RunSettingsWindow(store, module1, clock);
   };
   std::optional<x11::SceneWindow> window;
