@@ -51,9 +51,9 @@ class SettingsWindowView {
   // The control's state in Form2 changed; show it. The backend reads the new state from
   // Form2 and must not raise any of Form2's handlers while it does so.
   virtual void ControlChanged(Form2Control control) = 0;
-  // Sets the window's outer height (title bar and borders included), in twips; the
-  // position and width stay.
-  virtual void SetOuterHeight(float twips) = 0;
+  // Sets the height of the window's client area, in twips; whatever frame and title bar
+  // the desktop draws come on top. The position and width stay.
+  virtual void SetClientHeight(float twips) = 0;
   // The shell's ShellExecuteA: owner window, operation (null for the default verb),
   // file, parameters, directory, show command. Returns the shell's instance value.
   virtual std::intptr_t ShellExecuteA(std::intptr_t owner, const char* operation, const char* file,

@@ -113,6 +113,13 @@ std::string SaveFailureMessage(const settings::SaveFailure& failure) {
   return message;
 }
 
+std::string LinkFailureMessage() {
+  std::string message = "Webovou stránku ";
+  message += kWebAddress;
+  message += " se nepodařilo otevřít: systém nemá pro webové adresy nastavený žádný prohlížeč.";
+  return message;
+}
+
 Form2::Form2(SettingsWindowView& view, settings::Store& store, settings::Module1& module,
              saver::Clock& clock)
     : view_(view),
@@ -208,13 +215,16 @@ void Form2::Image1_Click() {
   const bool open = PanelOpen_ != kFalse;
   image1Picture_ = open ? Picture::ChevronsUp : Picture::ChevronsDown;
   Show(Form2Control::Image1);
-  height_ = open ? kUnfoldedHeight : kFoldedHeight;
-  view_.SetOuterHeight(*height_);
+  height_ = open ? kUnfoldedClientHeight : kFoldedClientHeight;
+  view_.SetClientHeight(*height_);
 }
 
 void Form2::Label7_Click() {
-  // What the shell makes of it is not examined: without a browser nothing happens.
-  view_.ShellExecuteA(0, nullptr, kWebAddress, nullptr, nullptr, kShowNormal);
+  // The shell answers 32 or less when it could not open the address (no browser, no
+  // handler): the user is told, instead of a click that silently does nothing.
+  if (view_.ShellExecuteA(0, nullptr, kWebAddress, nullptr, nullptr, kShowNormal) <= 32) {
+    view_.ShowError(LinkFailureMessage());
+  }
 }
 
 void Form2::SetScrollValue(ScrollBarId bar, std::int16_t value) {

@@ -42,6 +42,8 @@ std::int16_t PositionAfter(const ScrollBarState& bar, ScrollAction action, int t
 
 // The message shown when a save failed: which setting, why, and what the store holds now.
 std::string SaveFailureMessage(const settings::SaveFailure& failure);
+// The message shown when the web page could not be opened.
+std::string LinkFailureMessage();
 
 class Form2 {
  public:
@@ -98,7 +100,7 @@ class Form2 {
   const std::string& Check1Caption() const { return check1Caption_; }
   VbBool PanelOpen() const { return PanelOpen_; }
   Picture Image1Picture() const { return image1Picture_; }
-  // The outer height last set by the fold, in twips; none while the window keeps the
+  // The client height last set by the fold, in twips; none while the window keeps the
   // size it opened with.
   std::optional<float> Height() const { return height_; }
   bool unloaded() const { return unloaded_; }

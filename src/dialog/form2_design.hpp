@@ -18,9 +18,15 @@ inline constexpr std::string_view kWindowCaption = "Zimoklas  by Ombra Software"
 // The design client area, in twips: the folded state the window opens in.
 inline constexpr float kClientWidth = 4455;
 inline constexpr float kClientHeight = 3105;
-// Outer heights (title bar and borders included) of the folded and unfolded window.
+// Outer heights (title bar and borders included) of the folded and unfolded window, as
+// the window was laid out, and the title bar and frame they included then. Frames differ
+// between desktops, so the fold sets the client heights these give: folded the client
+// area ends between the buttons and the rule, unfolded it reaches past the last line.
 inline constexpr float kFoldedHeight = 3480;
 inline constexpr float kUnfoldedHeight = 5985;
+inline constexpr float kDesignFrameHeight = 375;
+inline constexpr float kFoldedClientHeight = kFoldedHeight - kDesignFrameHeight;
+inline constexpr float kUnfoldedClientHeight = kUnfoldedHeight - kDesignFrameHeight;
 
 inline constexpr char kWebAddress[] = "http://www.ombra.example/";
 inline constexpr int kShowNormal = 1;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dialog/form2_design.hpp"
+#include "dialog/form2_layout.hpp"
 
 namespace zimoklas::dialog {
 namespace {
@@ -36,6 +37,33 @@ TEST(Form2Design, FrameHoldsItsContentsAndTheFoldHidesOnlyThePanel) {
   const ControlDesign* defaults = FindDesign("Command1");
   EXPECT_TRUE(defaults->isDefault);
   EXPECT_TRUE(FindDesign("Command2")->isCancel);
+}
+
+TEST(Form2Design, FoldedClientEndsBetweenButtonsAndRuleUnfoldedShowsEverything) {
+  const ControlDesign& ok = *FindDesign("Command1");
+  EXPECT_GE(kFoldedClientHeight, ok.top + ok.height);
+  EXPECT_LE(kFoldedClientHeight, FindDesign("Line1")->top);
+  EXPECT_EQ(kFoldedClientHeight, kClientHeight) << "the window opens folded";
+  for (const ControlDesign& c : kForm2Design) {
+    if (c.visible) {
+      EXPECT_LE(c.top + c.height, kUnfoldedClientHeight) << c.name;
+    }
+  }
+}
+
+TEST(Form2Layout, BoxesScaleWithTheDpiAndRoundHalvesToEven) {
+  EXPECT_EQ(TwipsToPixels(kClientWidth, 96), 297);
+  EXPECT_EQ(TwipsToPixels(kClientWidth, 120), 371);
+  // Inside the frame: (120 + 840, 120 + 240), 2415 x 255.
+  const PixelBox bar = DesignBox(*FindDesign("HScroll1"), 120);
+  EXPECT_EQ(bar.left, 80);
+  EXPECT_EQ(bar.top, 30);
+  EXPECT_EQ(bar.width, 201);
+  EXPECT_EQ(bar.height, 21);
+  // 570 twips at 12 a pixel is 47.5: up to the even 48. At 90 DPI, 16 twips a pixel.
+  EXPECT_EQ(DesignBox(*FindDesign("Label1"), 120).width, 48);
+  EXPECT_EQ(TwipsToPixels(360, 90), 22) << "22.5 to the even 22";
+  EXPECT_EQ(TwipsToPixels(392, 90), 24) << "24.5 to the even 24";
 }
 
 TEST(Form2Design, AboutTextsHaveTheirLengths) {

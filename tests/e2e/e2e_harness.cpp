@@ -480,6 +480,22 @@ int IgnoreXErrors(Display* /*display*/, XErrorEvent* /*event*/) {
 
 }  // namespace
 
+bool Screen::RequestClose(const std::string& title) {
+  std::vector<Window> windows;
+  ListTitled(display_, DefaultRootWindow(display_), title, 1, windows);
+  if (windows.empty()) return false;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = windows.front();
+  event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display_, windows.front(), False, NoEventMask, &event);
+  Settle();
+  return true;
+}
+
 int Screen::CountMappedWindows(const std::string& title) {
   return static_cast<int>(WindowBoxes(title).size());
 }

@@ -164,6 +164,9 @@ class Screen {
   std::vector<Box> WindowBoxes(const std::string& title);
   // The bottom one of them; empty when there is none.
   Box WindowBox(const std::string& title);
+  // Asks the bottom window with this title to close, as a window manager's close box
+  // does (WM_DELETE_WINDOW); false when there is no such window.
+  bool RequestClose(const std::string& title);
   Image Capture();
 
   // Input as a person gives it; each call is flushed and followed by a short pause so

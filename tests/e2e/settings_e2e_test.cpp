@@ -17,11 +17,10 @@ namespace zimoklas::e2e {
 namespace {
 
 constexpr const char* kTitle = "Zimoklas  by Ombra Software";
-// The design sizes, in twips: the client area, and the outer heights that the fold sets.
+// The design sizes, in twips: the client area, and the client heights that the fold sets.
 constexpr int kClientWidth = 4455;
 constexpr int kClientHeight = 3105;
-constexpr int kFoldedHeight = 3480;
-constexpr int kUnfoldedHeight = 5985;
+constexpr int kUnfoldedClientHeight = 5610;
 
 using Settings = std::map<std::string, std::string>;
 const Settings kDefaults = {{"SnihR", "255"},  {"SnihG", "255"},
@@ -246,7 +245,16 @@ TEST_F(SettingsTest, ARefusedSaveIsReportedAndTheEditsStayInTheWindow) {
 }
 
 TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
+  // A title bar far taller than the design's: the fold sets client heights, so the panel
+  // still shows down to its last line.
+  constexpr const char* kMetrics = "[HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics]";
+  registry::Import({kMetrics, "\"CaptionHeight\"=\"-600\"", "\"SmCaptionHeight\"=\"-600\""});
+  struct Restore {
+    ~Restore() { registry::Import({kMetrics, "\"CaptionHeight\"=-", "\"SmCaptionHeight\"=-"}); }
+  } restore;
+
   Open({});
+  ASSERT_GT(origin.y - window.top, 25 + 10) << "the title bar kept the design's height";
   const Image folded = Shot("settings-folded");
   const Rgb kMaroon{128, 0, 0};
   EXPECT_EQ(folded.CountColour(kMaroon), 0);
@@ -254,7 +262,7 @@ TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
   ClickChevron();
   std::this_thread::sleep_for(300ms);
   Box unfolded = screen_->WindowBox(kTitle);
-  EXPECT_EQ(unfolded.height(), Px(kUnfoldedHeight));
+  EXPECT_EQ(unfolded.height(), window.height() + Px(kUnfoldedClientHeight) - Px(kClientHeight));
   EXPECT_EQ(unfolded.left, window.left) << "the window keeps its place";
   EXPECT_EQ(unfolded.width(), window.width());
   // Unfolded, the client area reaches past the version line (5400 + 195).
@@ -271,10 +279,14 @@ TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
                    top + Px(labelTop + 195)};
     EXPECT_GT(open.CountColour({0, 0, 0}, line), 20) << "text at " << labelTop;
   }
+  // The version line whole: its lower half too, above the window's lower frame.
+  const Box versionFoot{border + Px(120), top + Px(5400 + 97), border + Px(4300), top + Px(5595)};
+  EXPECT_GT(open.CountColour({0, 0, 0}, versionFoot), 10);
+  EXPECT_LE(top + Px(5595), unfolded.height() - border);
 
   ClickChevron();
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(screen_->WindowBox(kTitle).height(), Px(kFoldedHeight));
+  EXPECT_EQ(screen_->WindowBox(kTitle).height(), window.height());
   // Folded, it ends between the buttons' lower edge (2640 + 375) and the rule (3240).
   const Box foldedClient = WineClientBox(kTitle);
   EXPECT_GE(foldedClient.height(), Px(3015));
@@ -320,13 +332,14 @@ TEST_F(SettingsTest, SizesAndPlacesFollowTheScreenDpi) {
   EXPECT_EQ(Px(kClientWidth), 371);
   EXPECT_GE(border, 1);
   EXPECT_LE(border, 12);
-  // The chevron, found at its scaled place, sets the outer height in scaled twips.
+  // The chevron, found at its scaled place, sets the client height in scaled twips.
   ClickChevron();
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(screen_->WindowBox(kTitle).height(), Px(kUnfoldedHeight));
+  EXPECT_EQ(screen_->WindowBox(kTitle).height(),
+            window.height() + Px(kUnfoldedClientHeight) - Px(kClientHeight));
   ClickChevron();
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(screen_->WindowBox(kTitle).height(), Px(kFoldedHeight));
+  EXPECT_EQ(screen_->WindowBox(kTitle).height(), window.height());
   ClickDefault();
   ClickOk();
   ExpectEnds();

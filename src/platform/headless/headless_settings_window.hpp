@@ -21,7 +21,7 @@ class HeadlessSettingsWindow final : public dialog::SettingsWindowView {
   };
 
   void ControlChanged(dialog::Form2Control control) override { changes.push_back(control); }
-  void SetOuterHeight(float twips) override { heights.push_back(twips); }
+  void SetClientHeight(float twips) override { heights.push_back(twips); }
   std::intptr_t ShellExecuteA(std::intptr_t owner, const char* operation, const char* file,
                               const char* parameters, const char* directory,
                               int showCommand) override;

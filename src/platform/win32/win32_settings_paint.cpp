@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/types.hpp"
+#include "dialog/form2_layout.hpp"
 #include "platform/win32/win32_dialog_ids.h"
 #include "platform/win32/win32_text.hpp"
 
@@ -41,20 +42,12 @@ SettingsPainter::SettingsPainter(HINSTANCE instance, float dpi) : dpi_(dpi), fon
 }
 
 int SettingsPainter::Px(float twips) const {
-  return RoundToInt32(static_cast<double>(twips) * dpi_ / 1440.0);
+  return dialog::TwipsToPixels(twips, dpi_);
 }
 
 RECT SettingsPainter::DesignRect(const ControlDesign& design) const {
-  float left = design.left;
-  float top = design.top;
-  if (design.container == dialog::Container::Frame1) {
-    const ControlDesign* frame = dialog::FindDesign("Frame1");
-    left += frame->left;
-    top += frame->top;
-  }
-  const int x = Px(left);
-  const int y = Px(top);
-  return {x, y, x + Px(design.width), y + Px(design.height)};
+  const dialog::PixelBox box = dialog::DesignBox(design, dpi_);
+  return {box.left, box.top, box.right(), box.bottom()};
 }
 
 RECT SettingsPainter::Bounds(const ControlDesign& design, const dialog::Form2& form) {

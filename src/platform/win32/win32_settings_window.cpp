@@ -82,7 +82,7 @@ class SettingsWindow final : public dialog::SettingsWindowView {
   int Run();
 
   void ControlChanged(Form2Control control) override;
-  void SetOuterHeight(float twips) override;
+  void SetClientHeight(float twips) override;
   std::intptr_t ShellExecuteA(std::intptr_t owner, const char* operation, const char* file,
                               const char* parameters, const char* directory,
                               int showCommand) override;
@@ -452,11 +452,15 @@ void SettingsWindow::ControlChanged(Form2Control control) {
   mirroring_ = false;
 }
 
-void SettingsWindow::SetOuterHeight(float twips) {
+void SettingsWindow::SetClientHeight(float twips) {
   if (hwnd_ == nullptr) return;
+  // The frame and title bar are whatever this desktop draws: measured, not assumed.
   RECT window{};
+  RECT client{};
   GetWindowRect(hwnd_, &window);
-  SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left, painter_->Px(twips),
+  GetClientRect(hwnd_, &client);
+  const int frame = (window.bottom - window.top) - (client.bottom - client.top);
+  SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left, painter_->Px(twips) + frame,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

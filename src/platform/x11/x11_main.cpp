@@ -10,6 +10,7 @@
 
 #include "animation/random.hpp"
 #include "platform/glib/keyfile_store.hpp"
+#include "platform/gtk/gtk_settings_window.hpp"
 #include "platform/x11/posix_clock.hpp"
 #include "platform/x11/x11_command_line.hpp"
 #include "platform/x11/x11_display.hpp"
@@ -22,7 +23,6 @@
 namespace {
 
 constexpr int kUsageError = 2;
-constexpr int kNoSettingsWindow = 2;
 
 }  // namespace
 
@@ -65,8 +65,7 @@ int main(int argc, char** argv) {
   int settingsExitCode = 0;
   const auto showSettings = [&] {
     signals.Release();
-    std::fputs("zimoklas: the settings window is not built yet\n", stderr);
-    settingsExitCode = kNoSettingsWindow;
+    settingsExitCode = gtk::RunSettingsWindow(store, module1, clock);
   };
   std::optional<x11::SceneWindow> window;
   if (module) {
