@@ -33,17 +33,27 @@ int CentreX(const Box& box) {
   return (box.left + box.right) / 2;
 }
 
-// The columns of `band` with text of `colour` in them: at least three such pixels, where
-// a snowflake of the same colour makes one.
-Box TextColumns(const Image& shot, Rgb colour, const Box& band) {
-  Box found{band.right, band.top, band.left, band.bottom};
+// The columns of `band` that a line of text of `colour` covers. A snowflake of the same
+// colour makes a pixel here and there, so only columns with `ink` such pixels count, and
+// of their groups (gaps up to the band's height, wider than a blank of its text) the
+// one with the most ink columns is the line.
+Box TextColumns(const Image& shot, Rgb colour, const Box& band, int ink) {
+  const int maxGap = band.height();
+  Box best, group;
+  int bestColumns = 0, groupColumns = 0;
   for (int x = band.left; x < band.right; ++x) {
-    if (shot.CountColour(colour, Box{x, band.top, x + 1, band.bottom}) >= 3) {
-      found.left = std::min(found.left, x);
-      found.right = std::max(found.right, x + 1);
+    if (shot.CountColour(colour, Box{x, band.top, x + 1, band.bottom}) < ink) continue;
+    if (groupColumns == 0 || x - group.right > maxGap) {
+      group = {x, band.top, x + 1, band.bottom};
+      groupColumns = 0;
+    }
+    group.right = x + 1;
+    if (++groupColumns > bestColumns) {
+      best = group;
+      bestColumns = groupColumns;
     }
   }
-  return found.empty() ? Box{} : found;
+  return best;
 }
 
 class NativeSaverTest : public NativeTest {
@@ -100,8 +110,8 @@ TEST_F(NativeSaverTest, ShowsStoredSnowFireworksAndTextsAndEndsOnlyOnACharacterK
   EXPECT_NEAR(CentreX(clock), 960, 40);
   EXPECT_GE(clock.top, 8) << "the clock line's top is 8 pixels down";
   // The snow has the texts' blue, so the lines are found by their columns of ink.
-  EXPECT_NEAR(CentreX(TextColumns(shot, kBlue, kGreetingBand)), 960, 10);
-  const Box large = TextColumns(shot, kBlue, kLargeBand);
+  EXPECT_NEAR(CentreX(TextColumns(shot, kBlue, kGreetingBand, 3)), 960, 10);
+  const Box large = TextColumns(shot, kBlue, kLargeBand, 25);
   EXPECT_GE(shot.CountColour(kBlue, kLargeBand), 5000);
   EXPECT_NEAR(CentreX(large), 960, 10);
   EXPECT_GT(large.width(), 600) << "\"P.F. <year>\" at 150 points";
