@@ -351,6 +351,14 @@ Box Image::Clip(std::optional<Box> area) const {
   return box;
 }
 
+Image Image::Crop(const Box& box) const {
+  Image part(box.width(), box.height());
+  for (int y = 0; y < box.height(); ++y) {
+    for (int x = 0; x < box.width(); ++x) part.set(x, y, at(box.left + x, box.top + y));
+  }
+  return part;
+}
+
 Box Image::BoundsOf(Rgb colour, std::optional<Box> area) const {
   const Box box = Clip(area);
   Box found{box.right, box.bottom, box.left, box.top};

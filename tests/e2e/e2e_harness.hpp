@@ -133,6 +133,8 @@ class Image {
   }
   // The smallest box around the pixels of a colour within `area`; empty when none.
   Box BoundsOf(Rgb colour, std::optional<Box> area = std::nullopt) const;
+  // The part of the image inside `box`, which must lie within it.
+  Image Crop(const Box& box) const;
   // Written for a person to look at when a test fails.
   bool SavePng(const std::string& path) const;
 

@@ -59,14 +59,6 @@ bool Maroonish(Rgb c) {
   return c.r >= 100 && c.r <= 170 && c.g < 60 && c.b < 60;
 }
 
-Image Crop(const Image& image, const Box& box) {
-  Image part(box.width(), box.height());
-  for (int y = 0; y < box.height(); ++y) {
-    for (int x = 0; x < box.width(); ++x) part.set(x, y, image.at(box.left + x, box.top + y));
-  }
-  return part;
-}
-
 class GtkSettingsTest : public NativeTest {
  protected:
   Screen& on() { return other_ != nullptr ? *other_ : *screen_; }
@@ -155,7 +147,7 @@ class GtkSettingsTest : public NativeTest {
   }
 
   Image Shot(const std::string& name) {
-    const Image image = Crop(on().Capture(), on().WindowBox(kTitle));
+    const Image image = on().Capture().Crop(on().WindowBox(kTitle));
     const std::string path = ArtifactPath(name + ".png");
     image.SavePng(path);
     RecordProperty("screenshot", path);
@@ -173,7 +165,7 @@ TEST_F(GtkSettingsTest, EnterWritesTheSixBackAndTheControlsShowThem) {
                            {"Text1", "Ahoj"}, {"Text2", "Šťastný rok"}, {"pf", "0"}};
   SeedKeyFile(stored);
   Open();
-  const Image shot = Crop(on().Capture(), window);
+  const Image shot = on().Capture().Crop(window);
   window = {0, 0, window.width(), window.height()};  // the shot's own corner
   EXPECT_EQ(SwatchCentre(shot), (Rgb{10, 200, 0}));
   const Box swatch = shot.BoundsOf({10, 200, 0});
@@ -296,7 +288,7 @@ TEST_F(GtkSettingsTest, ARefusedSaveIsReportedAndTheEditsStayInTheWindow) {
   const std::vector<Box> boxes = on().WindowBoxes(kTitle);
   ASSERT_EQ(boxes.size(), 2u) << "the settings window and a message";
   const Box& message = boxes.back();
-  Crop(on().Capture(), message).SavePng(ArtifactPath("gtk-settings-save-refused.png"));
+  on().Capture().Crop(message).SavePng(ArtifactPath("gtk-settings-save-refused.png"));
   EXPECT_EQ(Bytes(), before);
 
   // Once the message is read and the folder takes writes again, OK saves the kept edits.

@@ -34,14 +34,6 @@ Settings DefaultsWith(const Settings& changes) {
   return settings;
 }
 
-Image Crop(const Image& image, const Box& box) {
-  Image part(box.width(), box.height());
-  for (int y = 0; y < box.height(); ++y) {
-    for (int x = 0; x < box.width(); ++x) part.set(x, y, image.at(box.left + x, box.top + y));
-  }
-  return part;
-}
-
 class SettingsTest : public WineTest {
  protected:
   // Seeds the settings and opens the settings window, as the display settings do.
@@ -97,7 +89,7 @@ class SettingsTest : public WineTest {
   }
 
   Image Shot(const std::string& name) {
-    const Image image = Crop(screen_->Capture(), screen_->WindowBox(kTitle));
+    const Image image = screen_->Capture().Crop(screen_->WindowBox(kTitle));
     const std::string path = ArtifactPath(name + ".png");
     image.SavePng(path);
     RecordProperty("screenshot", path);
@@ -229,7 +221,7 @@ TEST_F(SettingsTest, ARefusedSaveIsReportedAndTheEditsStayInTheWindow) {
   const std::vector<Box> boxes = screen_->WindowBoxes(kTitle);
   ASSERT_EQ(boxes.size(), 2u) << "the settings window and a message box";
   const Box& message = boxes.back();
-  Crop(screen_->Capture(), message).SavePng(ArtifactPath("settings-save-refused.png"));
+  screen_->Capture().Crop(message).SavePng(ArtifactPath("settings-save-refused.png"));
   EXPECT_TRUE(Stored().empty());
 
   // Once the message is read and the store takes writes again, OK saves the kept edits.
