@@ -714,6 +714,16 @@ std::string NativeTest::ReadLog() const {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
+const Settings kDefaults = {{"SnihR", "255"},  {"SnihG", "255"},
+                            {"SnihB", "255"},  {"Text1", "Veselé vánoce a šťastný nový rok..."},
+                            {"Text2", "P.F."}, {"pf", "1"}};
+
+Settings DefaultsWith(const Settings& changes) {
+  Settings settings = kDefaults;
+  for (const auto& [name, value] : changes) settings[name] = value;
+  return settings;
+}
+
 std::string ArtifactPath(const std::string& name) {
   return std::string(ZIMOKLAS_E2E_ARTIFACTS) + "/" + name;
 }

@@ -211,6 +211,13 @@ class VirtualDisplay {
   std::unique_ptr<Process> server_;
 };
 
+// The six stored settings by key, as the settings window writes them.
+using Settings = std::map<std::string, std::string>;
+// What the settings window writes after Default.
+extern const Settings kDefaults;
+// The defaults with some values changed.
+Settings DefaultsWith(const Settings& changes);
+
 // Where a failing test leaves its screenshots.
 std::string ArtifactPath(const std::string& name);
 

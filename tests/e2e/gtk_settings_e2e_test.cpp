@@ -24,17 +24,6 @@ namespace {
 
 constexpr const char* kTitle = "Zimoklas  by Ombra Software";
 
-using Settings = std::map<std::string, std::string>;
-const Settings kDefaults = {{"SnihR", "255"},  {"SnihG", "255"},
-                            {"SnihB", "255"},  {"Text1", "Veselé vánoce a šťastný nový rok..."},
-                            {"Text2", "P.F."}, {"pf", "1"}};
-
-Settings DefaultsWith(const Settings& changes) {
-  Settings settings = kDefaults;
-  for (const auto& [name, value] : changes) settings[name] = value;
-  return settings;
-}
-
 // Controls of fixed size and their design boxes on the client area, in twips.
 struct DesignBox {
   const char* name;

@@ -22,18 +22,6 @@ constexpr int kClientWidth = 4455;
 constexpr int kClientHeight = 3105;
 constexpr int kUnfoldedClientHeight = 5610;
 
-using Settings = std::map<std::string, std::string>;
-const Settings kDefaults = {{"SnihR", "255"},  {"SnihG", "255"},
-                            {"SnihB", "255"},  {"Text1", "Veselé vánoce a šťastný nový rok..."},
-                            {"Text2", "P.F."}, {"pf", "1"}};
-
-// The defaults with some values changed.
-Settings DefaultsWith(const Settings& changes) {
-  Settings settings = kDefaults;
-  for (const auto& [name, value] : changes) settings[name] = value;
-  return settings;
-}
-
 class SettingsTest : public WineTest {
  protected:
   // Seeds the settings and opens the settings window, as the display settings do.
