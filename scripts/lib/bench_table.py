@@ -73,6 +73,8 @@ def load(name):
 SCENE_ROWS = [
     ("ticks delivered a second", "ticks_per_second", 1, "", ["198"] * 3, ">="),
     ("saver CPU per tick (user + sys)", "cpu_per_tick", 1, "µs", ["150", "150", "200"], "<="),
+    ("of which user", "cpu_user_per_tick", 1, "µs", None, None),
+    ("of which system (kernel)", "cpu_system_per_tick", 1, "µs", None, None),
     ("saver CPU share", "cpu_share", 2, "%", None, None),
     ("X server CPU share", "xserver_cpu_share", 2, "%", ["5", "5", "6"], "<="),
     ("p99 deadline-to-drawn delay", "delay_p99", 3, "ms", ["2"] * 3, "<="),

@@ -59,8 +59,13 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignal
   const Nanos start = Now();
   Nanos nextTick = start + kTickPeriod;
   Nanos nextClock = start + kClockPeriod;
+  // Every flush also reads what the server has sent, so once the connection is quiet
+  // anything new makes it readable. Only then are events read from it; otherwise those
+  // that Xlib already holds are handled without a system call.
+  bool readable = true;
   for (;;) {
-    window.HandleEvents();
+    window.HandleEvents(readable);
+    readable = false;
     if (!window.alive()) return LoopEnd::WindowGone;
     Nanos now = Now();
     if (runFor > Nanos::zero() && now - start >= runFor) return LoopEnd::TimeUp;
@@ -93,6 +98,7 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignal
                            static_cast<long>(wait.count() % 1000000000)};
     for (pollfd& fd : fds) fd.revents = 0;
     if (ppoll(fds.data(), count, &timeout, nullptr) <= 0) continue;
+    readable = (fds[0].revents & POLLIN) != 0;
     if ((fds[1].revents & POLLIN) != 0) {
       signalfd_siginfo info{};
       [[maybe_unused]] const ssize_t got = read(signals.fd(), &info, sizeof info);

@@ -162,8 +162,8 @@ void SceneWindow::GrabInput() {
   if (!keyboard) XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
 }
 
-void SceneWindow::HandleEvents() {
-  while (alive_ && XPending(display_) > 0) {
+void SceneWindow::HandleEvents(bool read) {
+  while (alive_ && XEventsQueued(display_, read ? QueuedAfterFlush : QueuedAlready) > 0) {
     XEvent event{};
     XNextEvent(display_, &event);
     if (XFilterEvent(&event, None) != False) continue;

@@ -36,8 +36,9 @@ class SceneWindow final : public saver::SaverWindow {
   // Shows the scene as the platform does after the load step: the first layout runs,
   // then the saver's window is mapped, raised and given the keyboard and pointer.
   void Show();
-  // Handles every queued event of the connection.
-  void HandleEvents();
+  // Handles every event of the connection: those Xlib holds, and with `read` those
+  // waiting on the connection too.
+  void HandleEvents(bool read = true);
   // True until the window has been destroyed, by the form or from outside.
   bool alive() const { return alive_; }
   bool module() const { return module_; }
