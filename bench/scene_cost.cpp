@@ -108,6 +108,7 @@ class Recorder final : public x11::TickObserver {
   void AfterTick(Nanos deadline, Nanos woke, Nanos drawn) override {
     drawn_.Add(drawn - deadline);
     woke_.Add(woke - deadline);
+    work_.Add(drawn - woke);
     // Everything since the last tick: the events, a clock tick if one was due, this tick.
     const std::uint64_t allocations = zb::OperatorNewCalls();
     if (stats_.clockTicks == clockTicks_) {
@@ -127,12 +128,14 @@ class Recorder final : public x11::TickObserver {
   void Start() {
     drawn_.Clear();
     woke_.Clear();
+    work_.Clear();
     allocations_ = zb::OperatorNewCalls();
     clockTicks_ = stats_.clockTicks;
     tickAllocations_ = clockAllocations_ = 0;
   }
   const DelayHistogram& drawn() const { return drawn_; }
   const DelayHistogram& woke() const { return woke_; }
+  const DelayHistogram& work() const { return work_; }
   std::uint64_t tickAllocations() const { return tickAllocations_; }
   std::uint64_t clockAllocations() const { return clockAllocations_; }
 
@@ -142,6 +145,7 @@ class Recorder final : public x11::TickObserver {
   const x11::LoopStats& stats_;
   DelayHistogram drawn_;
   DelayHistogram woke_;
+  DelayHistogram work_;
   std::uint64_t allocations_ = 0;
   std::uint64_t clockTicks_ = 0;
   std::uint64_t tickAllocations_ = 0;
@@ -290,6 +294,8 @@ int main(int argc, char** argv) {
              "<= 2");
   report.Add("delay_max", recorder.drawn().Quantile(1.0), "ms", "max deadline-to-drawn delay");
   report.Add("wake_p99", recorder.woke().Quantile(0.99), "ms", "p99 deadline-to-wake-up delay");
+  report.Add("work_median", recorder.work().Quantile(0.5) * 1000, "us",
+             "median tick from wake-up to drawn (animation, pixels, flush)");
   report.Add("bare_wake_p99", bare.Quantile(0.99), "ms",
              "p99 wake-up delay of a bare 5 ms sleeper (the machine's)");
   report.Add("peak_rss", static_cast<double>(zb::PeakRssBytes(getpid()).value_or(0)) / 1048576.0,
