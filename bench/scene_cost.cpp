@@ -254,15 +254,14 @@ int main(int argc, char** argv) {
 
   const x11::LoopStats before = stats;
   const double start = zb::MonotonicSeconds();
-  const zb::CpuSeconds cpuStart = zb::OwnCpuSeconds();
+  const double cpuStart = zb::OwnCpuSeconds();
   const auto serverStart = zb::ProcessCpuSeconds(virtualDisplay.server());
   // Last, as reading /proc allocates.
   recorder.Start();
   const std::uint64_t mallocStart = zb::MallocCalls();
   const x11::LoopEnd end = x11::RunSceneLoop(window, form, signals, stats, ToNanos(seconds));
   const std::uint64_t mallocCalls = zb::MallocCalls() - mallocStart;
-  const zb::CpuSeconds cpuEnd = zb::OwnCpuSeconds();
-  const double cpu = cpuEnd.total() - cpuStart.total();
+  const double cpu = zb::OwnCpuSeconds() - cpuStart;
   const auto serverEnd = zb::ProcessCpuSeconds(virtualDisplay.server());
   const double wall = zb::MonotonicSeconds() - start;
   stats.ticks -= before.ticks;
@@ -281,10 +280,6 @@ int main(int argc, char** argv) {
              "ticks given up after a stall");
   report.Add("cpu_per_tick", cpu / ticks * 1e6, "us", "saver CPU per tick (user + sys)",
              "<= 150 (200 at 4K)");
-  report.Add("cpu_user_per_tick", (cpuEnd.user - cpuStart.user) / ticks * 1e6, "us",
-             "  of which user");
-  report.Add("cpu_system_per_tick", (cpuEnd.system - cpuStart.system) / ticks * 1e6, "us",
-             "  of which system");
   report.Add("cpu_share", 100 * cpu / wall, "%", "saver CPU (share of one core)");
   if (serverStart && serverEnd) {
     report.Add("xserver_cpu_share", 100 * (*serverEnd - *serverStart) / wall, "%",

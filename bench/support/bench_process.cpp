@@ -90,13 +90,13 @@ std::optional<long long> PeakRssBytes(pid_t pid) {
   return std::nullopt;
 }
 
-CpuSeconds OwnCpuSeconds() {
+double OwnCpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   const auto seconds = [](const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
   };
-  return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 double MonotonicSeconds() {

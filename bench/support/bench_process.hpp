@@ -16,13 +16,8 @@ std::optional<double> ProcessCpuSeconds(pid_t pid);
 // The process's peak resident set (VmHWM), in bytes; empty once it is gone.
 std::optional<long long> PeakRssBytes(pid_t pid);
 
-// This process's own CPU time so far, in seconds (getrusage).
-struct CpuSeconds {
-  double user = 0;
-  double system = 0;
-  double total() const { return user + system; }
-};
-CpuSeconds OwnCpuSeconds();
+// This process's own user plus system CPU time so far, in seconds (getrusage).
+double OwnCpuSeconds();
 
 // Seconds on CLOCK_MONOTONIC.
 double MonotonicSeconds();
