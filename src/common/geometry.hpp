@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string_view>
 
@@ -34,6 +35,13 @@ inline RectF Union(const RectF& a, const RectF& b) {
   return {left, top, right - left, bottom - top};
 }
 
+// The whole pixels that a rectangle touches.
+inline RectF CoveredPixels(const RectF& r) {
+  const float left = std::floor(r.left);
+  const float top = std::floor(r.top);
+  return {left, top, std::ceil(r.right()) - left, std::ceil(r.bottom()) - top};
+}
+
 enum class Charset : std::uint8_t { Western, CentralEuropean };
 
 struct FontDesign {
@@ -41,6 +49,10 @@ struct FontDesign {
   float points = 8;
   bool bold = false;
   Charset charset = Charset::Western;
+
+  // The em height in whole pixels that the point size asks for at `dpi` (72 points an
+  // inch).
+  float EmPixels(float dpi) const { return std::round(points * dpi / 72.0f); }
 };
 
 }  // namespace zimoklas

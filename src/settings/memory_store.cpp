@@ -12,14 +12,6 @@ std::string MemoryStore::ReadSetting(std::string_view app, std::string_view sect
   return it == values_.end() ? std::string(fallback) : it->second;
 }
 
-bool MemoryStore::WriteSetting(std::string_view app, std::string_view section, std::string_view key,
-                               std::string_view value) {
-  if (Refuses(key)) return false;
-  values_[Address{app, section, key}] = value;
-  writes_.push_back({std::string(app), std::string(section), std::string(key), std::string(value)});
-  return true;
-}
-
 std::optional<SaveFailure> MemoryStore::SaveSettings(std::string_view app, std::string_view section,
                                                      std::span<const Setting> values) {
   for (const Setting& setting : values) {
@@ -27,7 +19,11 @@ std::optional<SaveFailure> MemoryStore::SaveSettings(std::string_view app, std::
       return SaveFailure{std::string(setting.key), "the store refused the write", true};
     }
   }
-  for (const Setting& setting : values) WriteSetting(app, section, setting.key, setting.value);
+  for (const Setting& setting : values) {
+    values_[Address{app, section, setting.key}] = setting.value;
+    writes_.push_back({std::string(app), std::string(section), std::string(setting.key),
+                       std::string(setting.value)});
+  }
   return std::nullopt;
 }
 

@@ -20,8 +20,6 @@ class MemoryStore final : public Store {
 
   std::string ReadSetting(std::string_view app, std::string_view section, std::string_view key,
                           std::string_view fallback) override;
-  bool WriteSetting(std::string_view app, std::string_view section, std::string_view key,
-                    std::string_view value) override;
   // Refuses the whole save, changing nothing, when any of its keys is refused.
   std::optional<SaveFailure> SaveSettings(std::string_view app, std::string_view section,
                                           std::span<const Setting> values) override;

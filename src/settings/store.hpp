@@ -34,15 +34,18 @@ class Store {
   virtual std::string ReadSetting(std::string_view app, std::string_view section,
                                   std::string_view key, std::string_view fallback) = 0;
 
-  // Creates what is missing and sets the key's text. Returns false when the store
-  // refused the write, so the caller can keep the user's edits and say so.
-  virtual bool WriteSetting(std::string_view app, std::string_view section, std::string_view key,
-                            std::string_view value) = 0;
-
   // Sets all the values as one save: afterwards the store holds every new value, or, when
   // a failure is returned, what it held before (unless the failure says otherwise).
+  // Creates what is missing.
   virtual std::optional<SaveFailure> SaveSettings(std::string_view app, std::string_view section,
                                                   std::span<const Setting> values) = 0;
+
+  // A save of the one value. Returns false when the store refused it.
+  bool WriteSetting(std::string_view app, std::string_view section, std::string_view key,
+                    std::string_view value) {
+    const Setting setting{key, value};
+    return !SaveSettings(app, section, std::span(&setting, 1));
+  }
 };
 
 }  // namespace zimoklas::settings

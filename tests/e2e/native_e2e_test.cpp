@@ -10,24 +10,10 @@
 #include <thread>
 
 #include "e2e_harness.hpp"
+#include "saver_scene.hpp"
 
 namespace zimoklas::e2e {
 namespace {
-
-constexpr Rgb kBlack{0, 0, 0};
-constexpr Rgb kWhite{255, 255, 255};
-constexpr Rgb kBlue{0, 0, 255};
-constexpr Rgb kNoticeRed{192, 0, 0};
-constexpr const char* kTitle = "Zimoklas";
-
-// Bands of the 1920 x 1080 scene at 96 DPI (see the Windows program's test).
-constexpr Box kClockBand{0, 0, 1920, 60};
-constexpr Box kGreetingBand{0, 60, 1920, 112};
-constexpr Box kLargeBand{0, 112, 1920, 330};
-constexpr Box kNoticeCorner{1400, 1030, 1920, 1080};
-constexpr Box kSky{0, 330, 1920, 1040};
-constexpr int kLargeX = 960, kLargeY = 200;
-constexpr int kSkyX = 300, kSkyY = 700;
 
 int CentreX(const Box& box) {
   return (box.left + box.right) / 2;
@@ -64,26 +50,18 @@ class NativeSaverTest : public NativeTest {
     SeedKeyFile({{"SnihR", "0"}, {"SnihG", "0"}, {"SnihB", "255"}, {"pf", "1"}});
     screen_->MovePointer(kLargeX, kLargeY);
     auto saver = Start({"/s"});
-    EXPECT_TRUE(screen_->WaitForWindow(kTitle, 5s)) << "the scene window never appeared";
+    EXPECT_TRUE(screen_->WaitForWindow(kSceneTitle, 5s)) << "the scene window never appeared";
     std::this_thread::sleep_for(300ms);
     return saver;
   }
 
   template <class Input>
   void ExpectEndsOn(Process& saver, Input input) {
-    const auto start = Clock::now();
-    input();
-    const std::optional<int> status = saver.WaitForExit(1s);
-    const auto took = std::chrono::duration_cast<Milliseconds>(Clock::now() - start);
-    ASSERT_TRUE(status.has_value()) << "still running 1 s after the input";
-    EXPECT_EQ(*status, 0);
-    EXPECT_LE(took.count(), 1000);
-    EXPECT_EQ(screen_->CountMappedWindows(kTitle), 0);
+    ExpectSaverEndsOn(saver, *screen_, input);
   }
 
   void ExpectStillRunning(Process& saver, const char* after) {
-    std::this_thread::sleep_for(700ms);
-    EXPECT_TRUE(saver.Running()) << "ended after " << after;
+    ExpectSaverStillRunning(saver, 700ms, after);
   }
 };
 
@@ -154,7 +132,7 @@ TEST_F(NativeSaverTest, PreviewEndsAtOnceAndMapsNoWindow) {
   int windowsSeen = 0;
   std::optional<int> status;
   while (!(status = preview->WaitForExit(0ms)) && Clock::now() - start < 1s) {
-    windowsSeen += screen_->CountMappedWindows(kTitle);
+    windowsSeen += screen_->CountMappedWindows(kSceneTitle);
     std::this_thread::sleep_for(10ms);
   }
   ASSERT_TRUE(status.has_value()) << "/p still running after 1 s";
@@ -190,8 +168,8 @@ TEST_F(NativeSaverTest, CoversThePrimaryMonitorOnly) {
   Process({"xrandr", "--setmonitor", "*right", "1280/340x720/190+1280+0", "none"}, {on})
       .WaitForExit(5s);
   auto saver = Start({"/s"}, {on});
-  ASSERT_TRUE(screen.WaitForWindow(kTitle, 5s));
-  const Box box = screen.WindowBox(kTitle);
+  ASSERT_TRUE(screen.WaitForWindow(kSceneTitle, 5s));
+  const Box box = screen.WindowBox(kSceneTitle);
   EXPECT_EQ(box.left, 1280);
   EXPECT_EQ(box.top, 0);
   EXPECT_EQ(box.width(), 1280);

@@ -7,27 +7,12 @@
 #include <thread>
 
 #include "e2e_harness.hpp"
+#include "saver_scene.hpp"
 
 namespace zimoklas::e2e {
 namespace {
 
-constexpr Rgb kBlack{0, 0, 0};
-constexpr Rgb kWhite{255, 255, 255};
-constexpr Rgb kBlue{0, 0, 255};
-constexpr Rgb kNoticeRed{192, 0, 0};
 constexpr Rgb kSnow{255, 0, 0};
-constexpr const char* kTitle = "Zimoklas";
-
-// Bands of the 1920 x 1080 scene at 96 DPI, from the design's label tops: the clock line
-// at 8 pixels, the greeting at 72, the large line at 88 (its glyphs start lower).
-constexpr Box kClockBand{0, 0, 1920, 60};
-constexpr Box kGreetingBand{0, 60, 1920, 112};
-constexpr Box kLargeBand{0, 112, 1920, 330};
-constexpr Box kNoticeCorner{1400, 1030, 1920, 1080};
-constexpr Box kSky{0, 330, 1920, 1040};
-// A point on the large line, whichever text it shows, and one in the open sky.
-constexpr int kLargeX = 960, kLargeY = 200;
-constexpr int kSkyX = 300, kSkyY = 700;
 
 class SaverTest : public WineTest {
  protected:
@@ -40,27 +25,18 @@ class SaverTest : public WineTest {
   std::unique_ptr<WineProcess> Launch() {
     screen_->MovePointer(kLargeX, kLargeY);
     auto saver = std::make_unique<WineProcess>(program_, std::vector<std::string>{"/s"});
-    EXPECT_TRUE(screen_->WaitForWindow(kTitle, 20s)) << "the scene window never appeared";
+    EXPECT_TRUE(screen_->WaitForWindow(kSceneTitle, 20s)) << "the scene window never appeared";
     std::this_thread::sleep_for(500ms);
     return saver;
   }
 
-  // The input ends the saver within a second, with exit status 0.
   template <class Input>
   void ExpectEndsOn(WineProcess& saver, Input input) {
-    const auto start = Clock::now();
-    input();
-    const std::optional<int> status = saver.WaitForExit(1s);
-    const auto took = std::chrono::duration_cast<Milliseconds>(Clock::now() - start);
-    ASSERT_TRUE(status.has_value()) << "still running 1 s after the input";
-    EXPECT_EQ(*status, 0);
-    EXPECT_LE(took.count(), 1000);
-    EXPECT_EQ(screen_->CountMappedWindows(kTitle), 0);
+    ExpectSaverEndsOn(saver, *screen_, input);
   }
 
   void ExpectStillRunning(WineProcess& saver, const char* after) {
-    std::this_thread::sleep_for(1s);
-    EXPECT_TRUE(saver.Running()) << "ended after " << after;
+    ExpectSaverStillRunning(saver, 1s, after);
   }
 
   Image Shot(const std::string& name) {
@@ -248,7 +224,7 @@ TEST_F(SaverTest, PreviewEndsAtOnceAndShowsNothing) {
   int windowsSeen = 0;
   std::optional<int> status;
   while (!(status = preview.WaitForExit(0ms)) && Clock::now() - start < 1s) {
-    windowsSeen += screen_->CountMappedWindows(kTitle);
+    windowsSeen += screen_->CountMappedWindows(kSceneTitle);
     std::this_thread::sleep_for(10ms);
   }
   ASSERT_TRUE(status.has_value()) << "/p still running after 1 s";

@@ -326,12 +326,6 @@ std::string KeyFileStore::ReadSetting(std::string_view app, std::string_view sec
   return text;
 }
 
-bool KeyFileStore::WriteSetting(std::string_view app, std::string_view section,
-                                std::string_view key, std::string_view value) {
-  const Setting setting{key, value};
-  return !SaveSettings(app, section, std::span(&setting, 1));
-}
-
 std::optional<SaveFailure> KeyFileStore::SaveSettings(std::string_view app,
                                                       std::string_view section,
                                                       std::span<const Setting> values) {

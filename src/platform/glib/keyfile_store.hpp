@@ -29,9 +29,6 @@ class KeyFileStore final : public settings::Store {
   // with one line on stderr that says why; reading never writes anything.
   std::string ReadSetting(std::string_view app, std::string_view section, std::string_view key,
                           std::string_view fallback) override;
-  // A save of the one value.
-  bool WriteSetting(std::string_view app, std::string_view section, std::string_view key,
-                    std::string_view value) override;
   // Replaces the file in one step with one that holds the old file's other groups, keys
   // and comments and the new values. Refused, changing nothing, for a text that would not
   // read back (a NUL, invalid UTF-8, a leading form feed), and when the folder or file

@@ -51,7 +51,7 @@ SizeF HeadlessWindow::MeasureText(const FontDesign& font, std::string_view utf8)
   for (const char c : utf8) {
     if ((static_cast<unsigned char>(c) & 0xC0U) != 0x80U) ++characters;
   }
-  const float em = std::round(font.points * dpi_ / 72.0f);
+  const float em = font.EmPixels(dpi_);
   return {static_cast<float>(characters) * std::round(em / 2.0f), em};
 }
 

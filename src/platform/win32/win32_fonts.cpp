@@ -1,8 +1,6 @@
 // Fonts and label drawing for the scene window.
 #include "platform/win32/win32_fonts.hpp"
 
-#include <cmath>
-
 #include "common/types.hpp"
 #include "platform/win32/win32_text.hpp"
 
@@ -37,7 +35,7 @@ HFONT FontCache::Get(const FontDesign& font) {
     }
   }
   // A negative height asks for the em height, which is what a point size measures.
-  const int height = -static_cast<int>(std::lround(font.points * dpi_ / 72.0f));
+  const int height = -static_cast<int>(font.EmPixels(dpi_));
   const std::wstring face = Utf8ToWide(font.face);
   HFONT handle = CreateFontW(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                              CharsetOf(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
@@ -62,8 +60,9 @@ SizeF FontCache::Measure(const FontDesign& font, std::string_view utf8) {
 }
 
 RECT OuterPixels(const RectF& area) {
-  return {static_cast<LONG>(std::floor(area.left)), static_cast<LONG>(std::floor(area.top)),
-          static_cast<LONG>(std::ceil(area.right())), static_cast<LONG>(std::ceil(area.bottom()))};
+  const RectF outer = CoveredPixels(area);
+  return {static_cast<LONG>(outer.left), static_cast<LONG>(outer.top),
+          static_cast<LONG>(outer.right()), static_cast<LONG>(outer.bottom())};
 }
 
 void PaintScene(HDC dc, const RECT& area, const saver::Form1& form, FontCache& fonts) {

@@ -151,12 +151,6 @@ LSTATUS RegistryStore::SetText(HKEY key, std::string_view name, const std::wstri
                         reinterpret_cast<const BYTE*>(text.c_str()), bytes);
 }
 
-bool RegistryStore::WriteSetting(std::string_view app, std::string_view section,
-                                 std::string_view key, std::string_view value) {
-  const settings::Setting setting{key, value};
-  return !SaveSettings(app, section, std::span(&setting, 1));
-}
-
 std::optional<settings::SaveFailure> RegistryStore::SaveSettings(
     std::string_view app, std::string_view section, std::span<const settings::Setting> values) {
   if (values.empty()) return std::nullopt;

@@ -28,11 +28,9 @@ class RegistryStore final : public settings::Store {
   // A missing key or a value that is not REG_SZ, or is too long, gives `fallback`.
   std::string ReadSetting(std::string_view app, std::string_view section, std::string_view key,
                           std::string_view fallback) override;
-  // Stores the text as REG_SZ. False when the registry refused the write, or the text is
-  // too long or holds a NUL, which would not read back unchanged.
-  bool WriteSetting(std::string_view app, std::string_view section, std::string_view key,
-                    std::string_view value) override;
-  // Writes the values in their order. When one is refused, the values already written in
+  // Writes the values in their order, as REG_SZ. A text that is too long or holds a NUL,
+  // which would not read back unchanged, is refused like a write the registry refuses.
+  // When one is refused, the values already written in
   // this save get their old type and data back, values and keys the save created are
   // removed again, and the failure says whether that fully succeeded.
   std::optional<settings::SaveFailure> SaveSettings(

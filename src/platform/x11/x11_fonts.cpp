@@ -2,7 +2,6 @@
 #include "platform/x11/x11_fonts.hpp"
 
 #include <algorithm>
-#include <cmath>
 
 #include "common/types.hpp"
 
@@ -31,8 +30,7 @@ XftFont* FontCache::Get(const FontDesign& font) {
   for (const Entry& e : entries_) {
     if (e.face == font.face && e.points == font.points && e.bold == font.bold) return e.font;
   }
-  // The em height in whole pixels, as the point size asks for at this DPI.
-  const double pixels = std::max(1.0, std::round(font.points * dpi_ / 72.0));
+  const double pixels = std::max(1.0, static_cast<double>(font.EmPixels(dpi_)));
   XftFont* handle =
       XftFontOpen(display_, DefaultScreen(display_), XFT_FAMILY, XftTypeString,
                   FamilyFor(font.face), XFT_PIXEL_SIZE, XftTypeDouble, pixels, XFT_WEIGHT,
@@ -60,11 +58,12 @@ SizeF FontCache::Measure(const FontDesign& font, std::string_view utf8) {
 XRectangle OuterPixels(const RectF& area) {
   // Clamped to what X coordinates can hold; a label wider than the screen starts left
   // of it.
+  const RectF outer = CoveredPixels(area);
   const auto clamp = [](float v) { return std::clamp(v, -30000.0f, 30000.0f); };
-  const float left = std::floor(clamp(area.left));
-  const float top = std::floor(clamp(area.top));
-  const float right = std::ceil(clamp(area.right()));
-  const float bottom = std::ceil(clamp(area.bottom()));
+  const float left = clamp(outer.left);
+  const float top = clamp(outer.top);
+  const float right = clamp(outer.right());
+  const float bottom = clamp(outer.bottom());
   return {static_cast<short>(left), static_cast<short>(top),
           static_cast<unsigned short>(std::max(0.0f, right - left)),
           static_cast<unsigned short>(std::max(0.0f, bottom - top))};
