@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -41,6 +42,10 @@ class Form1 {
   Mode Form_Load(std::string_view argumentText);
   // Full screen, the three main lines centred, the notice in the bottom-right corner.
   void Form_Resize();
+  // How often the backend runs each timer.
+  static constexpr std::chrono::milliseconds kTimer1Interval{5};
+  static constexpr std::chrono::milliseconds kTimer2Interval{1000};
+
   // Once a second: the clock line, and a repaint of the notice.
   void Timer2_Timer();
   // Every 5 ms: one animation tick, its pixels written to the sink as they happen.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -75,5 +76,15 @@ constexpr float TwipsToPixels(float twips, float dpi) {
 // the screen.
 inline constexpr float kDesignClientWidthTwips = 9480;
 inline constexpr float kDesignClientHeightTwips = 8730;
+
+// That size in whole pixels at `dpi`, as a window is created.
+struct WholePixelSize {
+  int width = 0;
+  int height = 0;
+};
+inline WholePixelSize DesignClientPixels(float dpi) {
+  return {static_cast<int>(std::lround(TwipsToPixels(kDesignClientWidthTwips, dpi))),
+          static_cast<int>(std::lround(TwipsToPixels(kDesignClientHeightTwips, dpi)))};
+}
 
 }  // namespace zimoklas::saver

@@ -22,7 +22,8 @@ namespace {
 
 constexpr std::int32_t kMargin = 2;
 constexpr std::size_t kMaxFaults = 10;
-constexpr std::uint64_t kTicksPerSecond = 200;
+constexpr std::uint64_t kTicksPerSecond =
+    saver::Form1::kTimer2Interval / saver::Form1::kTimer1Interval;
 constexpr std::uint64_t kProgressEvery = 1'000'000;
 // Far inside the 32-bit range that the pixel call converts to; a position beyond it
 // means the motion has run away.
@@ -88,9 +89,9 @@ bool IsVbBool(VbBool value) {
   return value == kTrue || value == kFalse;
 }
 
-// The pools' invariants: flags that are booleans, and finite positions and speeds.
-void CheckPools(const animation::AnimationState& s, std::uint64_t tick, SoakReport& report,
-                std::vector<std::string>& faults) {
+// The pools' invariants: flags that are booleans, and finite positions and speeds. Also
+// counts the live sparks and flakes into the report.
+bool CheckPools(const animation::AnimationState& s, SoakReport& report) {
   ++report.poolChecks;
   std::size_t sparks = 0;
   std::size_t flakes = 0;
@@ -110,7 +111,7 @@ void CheckPools(const animation::AnimationState& s, std::uint64_t tick, SoakRepo
   }
   report.maxSparks = std::max(report.maxSparks, sparks);
   report.maxFlakes = std::max(report.maxFlakes, flakes);
-  if (!sane) faults.push_back("tick " + std::to_string(tick) + ": a flag or position is broken");
+  return sane;
 }
 
 }  // namespace
@@ -159,9 +160,7 @@ SoakReport RunSoak(const SoakOptions& options, std::ostream* progress) {
       window.repaints.clear();
     }
     if (tick % options.checkEvery == 0 || tick == options.ticks) {
-      const std::size_t before = faults.size();
-      CheckPools(form.animation(), tick, report, faults);
-      if (faults.size() > kMaxFaults) faults.resize(std::max(before, kMaxFaults));
+      if (!CheckPools(form.animation(), report)) fault(tick, "a flag or position is broken");
     }
     report.ticks = tick;
     if (progress != nullptr && tick % kProgressEvery == 0) {

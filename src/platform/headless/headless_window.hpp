@@ -63,7 +63,7 @@ class HeadlessWindow final : public saver::SaverWindow {
  private:
   saver::Form1* form_ = nullptr;
   SizeF screen_;
-  SizeF client_{632, 582};  // the design client size
+  SizeF client_;
   float dpi_;
   bool failSetWindowPos_ = false;
   std::map<std::string, SizeF> extents_;

@@ -17,12 +17,6 @@
 #include "saver/form1.hpp"
 #include "settings/module1.hpp"
 
-namespace {
-
-constexpr std::chrono::microseconds kAnimationPeriod{5000};
-
-}  // namespace
-
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
                     int /*show*/) {
   using namespace zimoklas;
@@ -53,5 +47,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     form.Timer1_Timer(pixels);
     ReleaseDC(window.handle(), dc);
   };
-  return win32::RunMessageLoop(tick, kAnimationPeriod);
+  return win32::RunMessageLoop(tick, saver::Form1::kTimer1Interval);
 }

@@ -14,7 +14,6 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"ZimoklasScene";
 constexpr UINT_PTR kClockTimer = 2;
-constexpr UINT kClockPeriodMs = 1000;
 
 void RegisterSceneClass(HINSTANCE instance) {
   WNDCLASSEXW wc{};
@@ -35,12 +34,10 @@ SceneWindow::SceneWindow(HINSTANCE instance, std::function<void()> showSettings)
     : showSettings_(std::move(showSettings)), dpi_(ScreenDpi()) {
   fonts_.emplace(dpi_);
   RegisterSceneClass(instance);
-  const int width =
-      static_cast<int>(std::lround(saver::TwipsToPixels(saver::kDesignClientWidthTwips, dpi_)));
-  const int height =
-      static_cast<int>(std::lround(saver::TwipsToPixels(saver::kDesignClientHeightTwips, dpi_)));
-  hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Zimoklas", WS_POPUP, CW_USEDEFAULT,
-                          CW_USEDEFAULT, width, height, nullptr, nullptr, instance, nullptr);
+  const saver::WholePixelSize size = saver::DesignClientPixels(dpi_);
+  hwnd_ =
+      CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Zimoklas", WS_POPUP, CW_USEDEFAULT,
+                      CW_USEDEFAULT, size.width, size.height, nullptr, nullptr, instance, nullptr);
   if (hwnd_ != nullptr) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
@@ -64,7 +61,7 @@ void SceneWindow::Show() {
   SetForegroundWindow(hwnd_);
   SetFocus(hwnd_);
   UpdateWindow(hwnd_);
-  SetTimer(hwnd_, kClockTimer, kClockPeriodMs, nullptr);
+  SetTimer(hwnd_, kClockTimer, static_cast<UINT>(saver::Form1::kTimer2Interval.count()), nullptr);
 }
 
 saver::WindowHandle SceneWindow::hWnd() const {

@@ -13,8 +13,8 @@ namespace zimoklas::x11 {
 namespace {
 
 using Nanos = std::chrono::nanoseconds;
-constexpr Nanos kTickPeriod = std::chrono::milliseconds(5);
-constexpr Nanos kClockPeriod = std::chrono::seconds(1);
+constexpr Nanos kTickPeriod = saver::Form1::kTimer1Interval;
+constexpr Nanos kClockPeriod = saver::Form1::kTimer2Interval;
 // A tick later than this is a stall (suspend, a stopped process): the missed ticks are
 // given up instead of being run back to back.
 constexpr Nanos kMaxLag = 4 * kTickPeriod;
@@ -51,8 +51,7 @@ void EndingSignals::Release() const {
 }
 
 LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignals& signals,
-                     LoopStats& stats, Nanos runFor,
-                     const std::function<void(PixelBatch&)>& animate) {
+                     LoopStats& stats, Nanos runFor) {
   Display* display = window.display();
   std::array<pollfd, 2> fds{{{ConnectionNumber(display), POLLIN, 0}, {signals.fd(), POLLIN, 0}}};
   const nfds_t count = signals.fd() >= 0 ? 2 : 1;
@@ -70,11 +69,7 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignal
     Nanos now = Now();
     if (runFor > Nanos::zero() && now - start >= runFor) return LoopEnd::TimeUp;
     if (now >= nextTick) {
-      if (animate) {
-        animate(window.pixels());
-      } else {
-        form.Timer1_Timer(window.pixels());
-      }
+      form.Timer1_Timer(window.pixels());
       window.pixels().Flush();
       ++stats.ticks;
       if (stats.observer != nullptr) stats.observer->AfterTick(nextTick, now, Now());

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 
 #include "platform/x11/x11_scene.hpp"
 #include "saver/form1.hpp"
@@ -49,12 +48,9 @@ struct LoopStats {
 enum class LoopEnd : std::uint8_t { WindowGone, Signalled, TimeUp };
 
 // Runs the scene until its window is gone, an ending signal arrives (the form is then
-// unloaded) or, when `runFor` is positive, that much time has passed. `animate`, when
-// given, runs in place of the form's animation tick (a benchmark's full load); its
-// pixels go to the window's batch like the form's.
+// unloaded) or, when `runFor` is positive, that much time has passed.
 LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignals& signals,
                      LoopStats& stats,
-                     std::chrono::nanoseconds runFor = std::chrono::nanoseconds::zero(),
-                     const std::function<void(PixelBatch&)>& animate = {});
+                     std::chrono::nanoseconds runFor = std::chrono::nanoseconds::zero());
 
 }  // namespace zimoklas::x11

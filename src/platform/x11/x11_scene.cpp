@@ -50,10 +50,9 @@ SceneWindow::SceneWindow(Display* display, std::function<void()> showSettings)
       dpi_(ScreenDpi(display)),
       showSettings_(std::move(showSettings)) {
   const int screen = DefaultScreen(display_);
-  width_ =
-      static_cast<int>(std::lround(saver::TwipsToPixels(saver::kDesignClientWidthTwips, dpi_)));
-  height_ =
-      static_cast<int>(std::lround(saver::TwipsToPixels(saver::kDesignClientHeightTwips, dpi_)));
+  const saver::WholePixelSize size = saver::DesignClientPixels(dpi_);
+  width_ = size.width;
+  height_ = size.height;
   XSetWindowAttributes attributes{};
   attributes.override_redirect = True;
   attributes.background_pixel = BlackPixel(display_, screen);
@@ -89,7 +88,6 @@ SceneWindow::SceneWindow(Display* display, Window target)
   }
   width_ = attributes.width;
   height_ = attributes.height;
-  monitor_ = {0, 0, static_cast<unsigned>(width_), static_cast<unsigned>(height_)};
   XSelectInput(display_, target, kModuleEvents);
   InitDrawing(attributes.visual, attributes.colormap);
 }
@@ -238,7 +236,6 @@ void SceneWindow::OnResized(int width, int height) {
   if (width == width_ && height == height_) return;
   width_ = width;
   height_ = height;
-  if (module_) monitor_ = {0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height)};
   pixels_->SetSize(width_, height_);
   if (shown_) form_->Form_Resize();
 }
@@ -311,6 +308,7 @@ void SceneWindow::Destroy() {
 
 SizeF SceneWindow::PrimaryScreenSize() const {
   // A module's "screen" is the window it was given.
+  if (module_) return ClientSize();
   return {static_cast<float>(monitor_.width), static_cast<float>(monitor_.height)};
 }
 

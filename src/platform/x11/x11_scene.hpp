@@ -38,10 +38,9 @@ class SceneWindow final : public saver::SaverWindow {
   void Show();
   // Handles every event of the connection: those Xlib holds, and with `read` those
   // waiting on the connection too.
-  void HandleEvents(bool read = true);
+  void HandleEvents(bool read);
   // True until the window has been destroyed, by the form or from outside.
   bool alive() const { return alive_; }
-  bool module() const { return module_; }
   PixelBatch& pixels() { return *pixels_; }
   Display* display() const { return display_; }
 
@@ -70,7 +69,7 @@ class SceneWindow final : public saver::SaverWindow {
   Display* display_;
   bool module_;
   Window window_ = 0;
-  MonitorBox monitor_;
+  MonitorBox monitor_;  // where the saver's own window goes; unused by a module
   int width_ = 0, height_ = 0;
   float dpi_;
   std::function<void()> showSettings_;
