@@ -21,4 +21,11 @@ PixelBox DesignBox(const ControlDesign& design, float dpi) {
           TwipsToPixels(design.height, dpi)};
 }
 
+PixelBox RuleBox(const ControlDesign& design, float dpi) {
+  PixelBox box = DesignBox(design, dpi);
+  box.top -= design.lineWidthPixels / 2;
+  box.height = design.lineWidthPixels;
+  return box;
+}
+
 }  // namespace zimoklas::dialog

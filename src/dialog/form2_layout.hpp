@@ -24,4 +24,8 @@ int TwipsToPixels(float twips, float dpi);
 // sizes stay equal wherever they sit.
 PixelBox DesignBox(const ControlDesign& design, float dpi);
 
+// The pixels a line control's rule covers: its design box made the rule's width high,
+// centred on the line.
+PixelBox RuleBox(const ControlDesign& design, float dpi);
+
 }  // namespace zimoklas::dialog

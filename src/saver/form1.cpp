@@ -1,7 +1,6 @@
 // The scene window's logic.
 #include "saver/form1.hpp"
 
-#include <algorithm>
 #include <cctype>
 #include <utility>
 

@@ -676,17 +676,21 @@ Program FindNativeProgram() {
   return program;
 }
 
-void NativeTest::SetUp() {
-  const Program program = FindNativeProgram();
+void ProgramTest::Require(const Program& program) {
   if (!program.missing.empty()) {
     if (EndToEndRequired()) FAIL() << "the end-to-end run is required, but " << program.missing;
     GTEST_SKIP() << program.missing;
   }
   program_ = program.path;
-  configHome_ = TempPath("-config");
-  std::filesystem::create_directories(configHome_);
   screen_.emplace();
   ASSERT_TRUE(screen_->ok()) << "cannot open the display";
+}
+
+void NativeTest::SetUp() {
+  Require(FindNativeProgram());
+  if (Stopped()) return;
+  configHome_ = TempPath("-config");
+  std::filesystem::create_directories(configHome_);
 }
 
 void NativeTest::TearDown() {
@@ -729,14 +733,8 @@ std::string ArtifactPath(const std::string& name) {
 }
 
 void WineTest::SetUp() {
-  const Program program = FindProgram();
-  if (!program.missing.empty()) {
-    if (EndToEndRequired()) FAIL() << "the end-to-end run is required, but " << program.missing;
-    GTEST_SKIP() << program.missing;
-  }
-  program_ = program.path;
-  screen_.emplace();
-  ASSERT_TRUE(screen_->ok()) << "cannot open the display";
+  Require(FindProgram());
+  if (Stopped()) return;
   registry::SeedTexts(registry::kSettingsKey, {});
 }
 

@@ -221,20 +221,31 @@ Settings DefaultsWith(const Settings& changes);
 // Where a failing test leaves its screenshots.
 std::string ArtifactPath(const std::string& name);
 
-// The saver's end-to-end fixture: the program is required, the settings key is removed
-// before and after each test (the prefix is shared with scripts/run), and the screen is
-// ready.
-class WineTest : public ::testing::Test {
+// What the fixtures share: the program under test, and the screen.
+class ProgramTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  // Takes the program and opens the screen. A missing program fails the test when the
+  // end-to-end run is required, and skips it otherwise.
+  void Require(const Program& program);
+  // True when Require failed or skipped the test.
+  bool Stopped() const { return HasFatalFailure() || IsSkipped(); }
+
   std::string program_;
   std::optional<Screen> screen_;
 };
 
+// The saver's end-to-end fixture: the program is required, the settings key is removed
+// before and after each test (the prefix is shared with scripts/run), and the screen is
+// ready.
+class WineTest : public ProgramTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+};
+
 // The native program's fixture: the program is required, each test gets its own empty
 // configuration folder (XDG_CONFIG_HOME), and the screen is ready.
-class NativeTest : public ::testing::Test {
+class NativeTest : public ProgramTest {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -247,9 +258,7 @@ class NativeTest : public ::testing::Test {
   std::string ReadLog() const;
   std::string log() const { return configHome_ + "/output.log"; }
 
-  std::string program_;
   std::string configHome_;
-  std::optional<Screen> screen_;
 };
 
 template <class Pred>

@@ -25,7 +25,7 @@ class ModuleTest : public NativeTest {
  protected:
   void SetUp() override {
     NativeTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
+    if (Stopped()) return;
     SeedKeyFile({{"SnihR", "0"}, {"SnihG", "0"}, {"SnihB", "255"}});
     window_ = screen_->CreateWindow(kTarget);
   }

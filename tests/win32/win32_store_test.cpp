@@ -37,20 +37,13 @@ class RegistryStoreTest : public ::testing::Test {
     const auto bytes = static_cast<DWORD>((text.size() + (terminated ? 1 : 0)) * sizeof(wchar_t));
     Put(name, REG_SZ, text.c_str(), bytes);
   }
-  bool SectionExists() const {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, SectionPath().c_str(), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
-      return false;
-    }
-    RegCloseKey(key);
-    return true;
-  }
-
+  bool SectionExists() const { return KeyExists(SectionPath()); }
   bool KeyExistsUnderBase(const std::wstring& name) const {
+    return KeyExists(base_ + L"\\" + name);
+  }
+  static bool KeyExists(const std::wstring& path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, (base_ + L"\\" + name).c_str(), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
       return false;
     }
     RegCloseKey(key);
@@ -171,14 +164,15 @@ TEST_F(RegistryStoreTest, AWriteTheRegistryRefusesReportsFalse) {
 // values with their old type and data, no new values, no new keys.
 TEST_F(RegistryStoreTest, SaveRefusedHalfwayPutsBackWhatItWrote) {
   const DWORD number = 7;
-  const char* const keys[] = {"SnihR", "SnihG", "SnihB", "Text1", "Text2", "pf"};
+  const std::string_view keys[] = {settings::kKeySnihR, settings::kKeySnihG, settings::kKeySnihB,
+                                   settings::kKeyText1, settings::kKeyText2, settings::kKeyPf};
   settings::SavedValues values;
   values.red = 1;
   values.text1 = "nový";
   values.text2 = "druhý";
   values.checkState = settings::kUnchecked;
   for (const bool sectionExisted : {false, true}) {
-    for (const char* refused : keys) {
+    for (const std::string_view refused : keys) {
       SCOPED_TRACE(std::string(refused) + (sectionExisted ? " over old values" : " on empty"));
       RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str());
       if (sectionExisted) {
@@ -187,13 +181,13 @@ TEST_F(RegistryStoreTest, SaveRefusedHalfwayPutsBackWhatItWrote) {
         PutText(L"Text1", L"starý");
       }
       RegistryStore store = Store();
-      store.InjectRefusal(refused);
+      store.InjectRefusal(std::string(refused));
       const std::optional<settings::SaveFailure> failure = settings::WriteAll(store, values);
       ASSERT_TRUE(failure.has_value());
       EXPECT_EQ(failure->key, refused);
       EXPECT_NE(failure->reason.find("(5)"), std::string::npos) << failure->reason;
       EXPECT_TRUE(failure->storeUnchanged);
-      EXPECT_EQ(failure->undone, std::string_view(refused) != "SnihR");
+      EXPECT_EQ(failure->undone, refused != settings::kKeySnihR);
 
       EXPECT_EQ(SectionExists(), sectionExisted);
       EXPECT_EQ(KeyExistsUnderBase(L"Ombra"), sectionExisted) << "created keys are removed";

@@ -8,26 +8,19 @@
 
 namespace zimoklas::gtk {
 
-void SetColour(GtkLabel* label, Colour colour, const FontDesign* font) {
+void SetLabelLook(GtkLabel* label, std::optional<Colour> colour, const FontDesign* font) {
   PangoAttrList* attributes = pango_attr_list_new();
-  const auto channel = [](unsigned byte) { return static_cast<guint16>(byte * 257U); };
-  pango_attr_list_insert(attributes,
-                         pango_attr_foreground_new(channel(RedOf(colour)), channel(GreenOf(colour)),
-                                                   channel(BlueOf(colour))));
+  if (colour) {
+    const auto channel = [](unsigned byte) { return static_cast<guint16>(byte * 257U); };
+    pango_attr_list_insert(
+        attributes, pango_attr_foreground_new(channel(RedOf(*colour)), channel(GreenOf(*colour)),
+                                              channel(BlueOf(*colour))));
+  }
   if (font != nullptr) {
     PangoFontDescription* description = FontFor(*font);
     pango_attr_list_insert(attributes, pango_attr_font_desc_new(description));
     pango_font_description_free(description);
   }
-  gtk_label_set_attributes(label, attributes);
-  pango_attr_list_unref(attributes);
-}
-
-void SetFont(GtkLabel* label, const FontDesign& font) {
-  PangoAttrList* attributes = pango_attr_list_new();
-  PangoFontDescription* description = FontFor(font);
-  pango_attr_list_insert(attributes, pango_attr_font_desc_new(description));
-  pango_font_description_free(description);
   gtk_label_set_attributes(label, attributes);
   pango_attr_list_unref(attributes);
 }

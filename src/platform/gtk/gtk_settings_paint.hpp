@@ -4,15 +4,16 @@
 
 #include <gtk/gtk.h>
 
+#include <optional>
+
 #include "common/geometry.hpp"
 #include "common/types.hpp"
 #include "dialog/form2_design.hpp"
 
 namespace zimoklas::gtk {
 
-// Shows the label's text in `colour`, and in `font` when one is given.
-void SetColour(GtkLabel* label, Colour colour, const FontDesign* font);
-void SetFont(GtkLabel* label, const FontDesign& font);
+// Shows the label's text in `colour` and in `font`, each when one is given.
+void SetLabelLook(GtkLabel* label, std::optional<Colour> colour, const FontDesign* font);
 
 // Paints a shape or the rule over the drawing area's whole allocation; the swatch's
 // opaque fill is `fill`.

@@ -24,6 +24,7 @@
 #include "platform/gtk/gtk_settings_input.hpp"
 #include "platform/gtk/gtk_settings_paint.hpp"
 #include "platform/gtk/gtk_settings_style.hpp"
+#include "settings/settings.hpp"
 
 // Xlib's macros (None, Status, ...) clash with names of the core: included last.
 #include <gdk/gdkx.h>
@@ -70,6 +71,7 @@ class SettingsWindow final : public dialog::SettingsWindowView {
   void Create();
   void CreateChild(const ControlDesign& design);
   void Put(GtkWidget* widget, const ControlDesign& design, bool fixedSize = true);
+  void Put(GtkWidget* widget, const ControlDesign& design, PixelBox box, bool fixedSize = true);
   GtkWidget* MakeLabel(const ControlDesign& design);
   GtkWidget* MakeScrollBar(const ControlDesign& design);
   GtkWidget* MakeDrawing(const ControlDesign& design, PixelBox box);
@@ -234,7 +236,11 @@ void SettingsWindow::Create() {
 }
 
 void SettingsWindow::Put(GtkWidget* widget, const ControlDesign& design, bool fixedSize) {
-  const PixelBox box = dialog::DesignBox(design, dpi_);
+  Put(widget, design, dialog::DesignBox(design, dpi_), fixedSize);
+}
+
+void SettingsWindow::Put(GtkWidget* widget, const ControlDesign& design, PixelBox box,
+                         bool fixedSize) {
   if (fixedSize) gtk_widget_set_size_request(widget, box.width, box.height);
   gtk_fixed_put(GTK_FIXED(fixed_), widget, box.left, box.top);
   placed_.emplace_back(design.name, widget);
@@ -245,7 +251,7 @@ void SettingsWindow::CreateChild(const ControlDesign& design) {
     case ControlKind::Frame: {
       GtkWidget* frame = gtk_frame_new(nullptr);
       GtkWidget* caption = gtk_label_new(std::string(design.caption).c_str());
-      SetColour(GTK_LABEL(caption), design.foreColour.value_or(0), nullptr);
+      SetLabelLook(GTK_LABEL(caption), design.foreColour.value_or(0), nullptr);
       gtk_frame_set_label_widget(GTK_FRAME(frame), caption);
       Put(frame, design);
       return;
@@ -275,12 +281,8 @@ void SettingsWindow::CreateChild(const ControlDesign& design) {
     }
     case ControlKind::Shape:
     case ControlKind::Line: {
-      PixelBox box = dialog::DesignBox(design, dpi_);
-      if (design.kind == ControlKind::Line) {
-        // The rule is centred on its line.
-        box.top -= design.lineWidthPixels / 2;
-        box.height = design.lineWidthPixels;
-      }
+      const PixelBox box = design.kind == ControlKind::Line ? dialog::RuleBox(design, dpi_)
+                                                            : dialog::DesignBox(design, dpi_);
       GtkWidget* area = MakeDrawing(design, box);
       if (design.name == "Shape1") swatch_ = area;
       return;
@@ -309,11 +311,8 @@ void SettingsWindow::CreateChild(const ControlDesign& design) {
       return;
     }
     case ControlKind::CheckBox: {
+      // Its caption's colour and its state come with the form's first showing of it.
       check1_ = gtk_check_button_new_with_label(form_.Check1Caption().c_str());
-      SetColour(GTK_LABEL(gtk_bin_get_child(GTK_BIN(check1_))), design.foreColour.value_or(0),
-                nullptr);
-      gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(check1_),
-                                   form_.Check1Value() == 1 ? TRUE : FALSE);
       g_signal_connect(check1_, "toggled", G_CALLBACK(+[](GtkToggleButton*, gpointer data) {
                          auto* self = static_cast<SettingsWindow*>(data);
                          if (!self->mirroring_) self->form_.UserClickedCheck1();
@@ -369,11 +368,7 @@ GtkWidget* SettingsWindow::MakeLabel(const ControlDesign& design) {
     gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD);
     gtk_label_set_max_width_chars(GTK_LABEL(label), 1);
   }
-  if (design.foreColour) {
-    SetColour(GTK_LABEL(label), *design.foreColour, &design.font);
-  } else {
-    SetFont(GTK_LABEL(label), design.font);
-  }
+  SetLabelLook(GTK_LABEL(label), design.foreColour, &design.font);
   if (design.name == "Label1") valueLabels_[0] = label;
   if (design.name == "Label2") valueLabels_[1] = label;
   if (design.name == "Label3") valueLabels_[2] = label;
@@ -400,11 +395,9 @@ GtkWidget* SettingsWindow::MakeScrollBar(const ControlDesign& design) {
 
 GtkWidget* SettingsWindow::MakeDrawing(const ControlDesign& design, PixelBox box) {
   GtkWidget* area = gtk_drawing_area_new();
-  gtk_widget_set_size_request(area, box.width, box.height);
   g_object_set_data(G_OBJECT(area), "design", const_cast<ControlDesign*>(&design));
   g_signal_connect(area, "draw", G_CALLBACK(&OnDraw), this);
-  gtk_fixed_put(GTK_FIXED(fixed_), area, box.left, box.top);
-  placed_.emplace_back(design.name, area);
+  Put(area, design, box);
   return area;
 }
 
@@ -556,7 +549,7 @@ void SettingsWindow::ControlChanged(Form2Control control) {
           static_cast<std::size_t>(control) - static_cast<std::size_t>(Form2Control::Label1);
       const std::array labels{&form_.Label1(), &form_.Label2(), &form_.Label3()};
       gtk_label_set_text(GTK_LABEL(valueLabels_[index]), labels[index]->Caption.c_str());
-      SetColour(GTK_LABEL(valueLabels_[index]), labels[index]->ForeColor, &dialog::kDefaultFont);
+      SetLabelLook(GTK_LABEL(valueLabels_[index]), labels[index]->ForeColor, &dialog::kDefaultFont);
       break;
     }
     case Form2Control::Shape1:
@@ -578,12 +571,12 @@ void SettingsWindow::ControlChanged(Form2Control control) {
       break;
     case Form2Control::Check1:
       gtk_button_set_label(GTK_BUTTON(check1_), form_.Check1Caption().c_str());
-      SetColour(GTK_LABEL(gtk_bin_get_child(GTK_BIN(check1_))),
-                dialog::FindDesign("Check1")->foreColour.value_or(0), nullptr);
+      SetLabelLook(GTK_LABEL(gtk_bin_get_child(GTK_BIN(check1_))),
+                   dialog::FindDesign("Check1")->foreColour.value_or(0), nullptr);
       gtk_toggle_button_set_inconsistent(GTK_TOGGLE_BUTTON(check1_),
-                                         form_.Check1Value() == 2 ? TRUE : FALSE);
+                                         form_.Check1Value() == settings::kGrayed ? TRUE : FALSE);
       gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(check1_),
-                                   form_.Check1Value() == 1 ? TRUE : FALSE);
+                                   form_.Check1Value() == settings::kChecked ? TRUE : FALSE);
       break;
   }
   mirroring_ = false;

@@ -58,9 +58,8 @@ RECT SettingsPainter::Bounds(const ControlDesign& design, const dialog::Form2& f
     rect.bottom = rect.top + static_cast<LONG>(std::ceil(extent.height));
   }
   if (design.kind == ControlKind::Line) {
-    // The rule is two pixels wide, centred on its line.
-    rect.top -= 1;
-    rect.bottom += 1;
+    const dialog::PixelBox rule = dialog::RuleBox(design, dpi_);
+    rect = {rule.left, rule.top, rule.right(), rule.bottom()};
   }
   return rect;
 }

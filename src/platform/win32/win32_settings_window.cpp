@@ -95,6 +95,8 @@ class SettingsWindow final : public dialog::SettingsWindowView {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   bool Create();
+  // Resizes the window so that its client area has this size.
+  void SizeClientTo(int width, int height);
   HWND CreateChild(const ControlDesign& design);
   void AddTooltip(HWND tooltip, const ControlDesign& design, HWND control);
   void OnCommand(int id, int code);
@@ -167,16 +169,8 @@ bool SettingsWindow::Create() {
                           CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top,
                           nullptr, nullptr, instance_, this);
   if (hwnd_ == nullptr) return false;
-  // Correct for any difference between the computed and the real frame.
-  RECT client{};
-  GetClientRect(hwnd_, &client);
-  if (client.right != clientWidth || client.bottom != clientHeight) {
-    RECT window{};
-    GetWindowRect(hwnd_, &window);
-    SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left + clientWidth - client.right,
-                 window.bottom - window.top + clientHeight - client.bottom,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+  // Corrects for any difference between the computed and the real frame.
+  SizeClientTo(clientWidth, clientHeight);
 
   font_ = painter_->Font(dialog::kDefaultFont);
   HWND tooltip =
@@ -452,16 +446,23 @@ void SettingsWindow::ControlChanged(Form2Control control) {
   mirroring_ = false;
 }
 
+void SettingsWindow::SizeClientTo(int width, int height) {
+  // The frame and title bar are whatever this desktop draws: measured, not assumed.
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  if (client.right == width && client.bottom == height) return;
+  RECT window{};
+  GetWindowRect(hwnd_, &window);
+  SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left + width - client.right,
+               window.bottom - window.top + height - client.bottom,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void SettingsWindow::SetClientHeight(float twips) {
   if (hwnd_ == nullptr) return;
-  // The frame and title bar are whatever this desktop draws: measured, not assumed.
-  RECT window{};
   RECT client{};
-  GetWindowRect(hwnd_, &window);
   GetClientRect(hwnd_, &client);
-  const int frame = (window.bottom - window.top) - (client.bottom - client.top);
-  SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left, painter_->Px(twips) + frame,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SizeClientTo(client.right, painter_->Px(twips));
 }
 
 std::intptr_t SettingsWindow::ShellExecuteA(std::intptr_t owner, const char* operation,
