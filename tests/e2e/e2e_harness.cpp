@@ -697,8 +697,13 @@ void NativeTest::TearDown() {
   if (!configHome_.empty()) std::filesystem::remove_all(configHome_);
 }
 
-void NativeTest::SeedKeyFile(const std::map<std::string, std::string>& values) {
-  const std::filesystem::path folder = std::filesystem::path(configHome_) / "Ombra";
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void WriteKeyFile(const std::string& configHome, const Settings& values) {
+  const std::filesystem::path folder = std::filesystem::path(configHome) / "Ombra";
   std::filesystem::create_directories(folder);
   std::ofstream file(folder / "Zimoklas.conf");
   file << "[Zimoklas]\n";
@@ -706,16 +711,13 @@ void NativeTest::SeedKeyFile(const std::map<std::string, std::string>& values) {
 }
 
 std::unique_ptr<Process> NativeTest::Start(const std::vector<std::string>& arguments,
-                                           std::vector<std::string> environment) {
-  std::vector<std::string> argv = {program_};
+                                           std::vector<std::string> environment,
+                                           const std::vector<std::string>& launcher) {
+  std::vector<std::string> argv = launcher;
+  argv.push_back(program_);
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   environment.push_back("XDG_CONFIG_HOME=" + configHome_);
   return std::make_unique<Process>(argv, environment, log());
-}
-
-std::string NativeTest::ReadLog() const {
-  std::ifstream file(log());
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 const Settings kDefaults = {{"SnihR", "255"},  {"SnihG", "255"},
@@ -730,6 +732,13 @@ Settings DefaultsWith(const Settings& changes) {
 
 std::string ArtifactPath(const std::string& name) {
   return std::string(ZIMOKLAS_E2E_ARTIFACTS) + "/" + name;
+}
+
+Image SaveShot(Image image, const std::string& name) {
+  const std::string path = ArtifactPath(name + ".png");
+  image.SavePng(path);
+  ::testing::Test::RecordProperty("screenshot", path);
+  return image;
 }
 
 void WineTest::SetUp() {

@@ -220,6 +220,14 @@ Settings DefaultsWith(const Settings& changes);
 
 // Where a failing test leaves its screenshots.
 std::string ArtifactPath(const std::string& name);
+// The whole file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+// Writes the settings key file the native program reads under the configuration folder
+// `configHome`: group Zimoklas with the values.
+void WriteKeyFile(const std::string& configHome, const Settings& values);
+
+// Saves the image as the artifact `name`.png, names it in the test's report, and returns it.
+Image SaveShot(Image image, const std::string& name);
 
 // What the fixtures share: the program under test, and the screen.
 class ProgramTest : public ::testing::Test {
@@ -250,12 +258,14 @@ class NativeTest : public ProgramTest {
   void SetUp() override;
   void TearDown() override;
   // Writes the settings key file the program reads, group Zimoklas.
-  void SeedKeyFile(const std::map<std::string, std::string>& values);
-  // Starts the program with the private configuration folder and `environment`; its
-  // output goes to the file log().
+  void SeedKeyFile(const Settings& values) { WriteKeyFile(configHome_, values); }
+  std::string keyFile() const { return configHome_ + "/Ombra/Zimoklas.conf"; }
+  // Starts the program, after `launcher` when one is given, with the private
+  // configuration folder and `environment`; its output goes to the file log().
   std::unique_ptr<Process> Start(const std::vector<std::string>& arguments,
-                                 std::vector<std::string> environment = {});
-  std::string ReadLog() const;
+                                 std::vector<std::string> environment = {},
+                                 const std::vector<std::string>& launcher = {});
+  std::string ReadLog() const { return ReadFile(log()); }
   std::string log() const { return configHome_ + "/output.log"; }
 
   std::string configHome_;

@@ -18,11 +18,10 @@
 #include <vector>
 
 #include "e2e_harness.hpp"
+#include "settings_window.hpp"
 
 namespace zimoklas::e2e {
 namespace {
-
-constexpr const char* kTitle = "Zimoklas  by Ombra Software";
 
 // Controls of fixed size and their design boxes on the client area, in twips.
 struct DesignBox {
@@ -51,24 +50,19 @@ bool Maroonish(Rgb c) {
 class GtkSettingsTest : public NativeTest {
  protected:
   Screen& on() { return other_ != nullptr ? *other_ : *screen_; }
-  std::string file() const { return configHome_ + "/Ombra/Zimoklas.conf"; }
 
   // Starts the settings window, as the desktop's menu entry does, and waits for it. The
   // window reports the boxes GTK gave its controls.
   void Open(std::vector<std::string> environment = {}, bool asNobody = false) {
     on().MovePointer(on().width() - 10, on().height() - 10);
     environment.push_back("ZIMOKLAS_SETTINGS_LAYOUT=1");
-    environment.push_back("XDG_CONFIG_HOME=" + configHome_);
-    std::vector<std::string> argv = {program_, "/c"};
-    if (asNobody) {
-      argv.insert(argv.begin(),
-                  {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
-    }
+    std::vector<std::string> launcher;
+    if (asNobody) launcher = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
     std::filesystem::remove(log());
-    program = std::make_unique<Process>(argv, environment, log());
-    ASSERT_TRUE(on().WaitForWindow(kTitle, 10s)) << "the settings window never appeared";
+    program = Start({"/c"}, environment, launcher);
+    ASSERT_TRUE(on().WaitForWindow(kSettingsTitle, 10s)) << "the settings window never appeared";
     std::this_thread::sleep_for(500ms);
-    window = on().WindowBox(kTitle);
+    window = on().WindowBox(kSettingsTitle);
     ASSERT_FALSE(window.empty());
     Park();
   }
@@ -82,19 +76,14 @@ class GtkSettingsTest : public NativeTest {
     on().MovePointer(window.left + Px(xTwips), window.top + Px(yTwips));
     on().Click();
   }
-  void ClickDefault() { ClickAt(120 + 547, 2640 + 187); }
-  void ClickOk() { ClickAt(2040 + 547, 2640 + 187); }
-  void ClickChevron() { ClickAt(1380 + 240, 2640 + 187); }
+  void ClickDefault() { ClickAt(kDefaultButton.x, kDefaultButton.y); }
+  void ClickOk() { ClickAt(kOkButton.x, kOkButton.y); }
+  void ClickChevron() { ClickAt(kChevron.x, kChevron.y); }
   Rgb SwatchCentre(const Image& shot) const {
     return shot.at(window.left + Px(3480 + 367), window.top + Px(360 + 487));
   }
 
-  void ExpectEnds() {
-    const std::optional<int> status = program->WaitForExit(5s);
-    ASSERT_TRUE(status.has_value()) << "the program is still running";
-    EXPECT_EQ(*status, 0);
-    EXPECT_EQ(on().CountMappedWindows(kTitle), 0);
-  }
+  void ExpectEnds() { ExpectSettingsEnded(*program, on(), 5s); }
 
   // The boxes the window reported, by control name, on the screen.
   std::map<std::string, Box> Layout() {
@@ -116,10 +105,7 @@ class GtkSettingsTest : public NativeTest {
     return boxes;
   }
 
-  std::string Bytes() const {
-    std::ifstream in(file(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string Bytes() const { return ReadFile(keyFile()); }
   Settings Stored() const {
     Settings values;
     std::istringstream lines(Bytes());
@@ -136,11 +122,7 @@ class GtkSettingsTest : public NativeTest {
   }
 
   Image Shot(const std::string& name) {
-    const Image image = on().Capture().Crop(on().WindowBox(kTitle));
-    const std::string path = ArtifactPath(name + ".png");
-    image.SavePng(path);
-    RecordProperty("screenshot", path);
-    return image;
+    return SaveShot(on().Capture().Crop(on().WindowBox(kSettingsTitle)), name);
   }
 
   std::unique_ptr<Process> program;
@@ -168,7 +150,7 @@ TEST_F(GtkSettingsTest, EnterWritesTheSixBackAndTheControlsShowThem) {
   EXPECT_GT(shot.CountColour({0, 0, 128}, labels), 0) << "B = 0 in its tint";
 
   // With the file gone behind the window's back, Enter writes back what it loaded.
-  std::filesystem::remove(file());
+  std::filesystem::remove(keyFile());
   on().TapKey("Return");
   ExpectEnds();
   EXPECT_EQ(Stored(), stored);
@@ -185,7 +167,7 @@ TEST_F(GtkSettingsTest, EscAndTheCloseBoxWriteNothing) {
 
   Open();
   on().TapKey("Right");
-  ASSERT_TRUE(on().RequestClose(kTitle));
+  ASSERT_TRUE(on().RequestClose(kSettingsTitle));
   ExpectEnds();
   EXPECT_EQ(Bytes(), before);
 }
@@ -261,7 +243,7 @@ TEST_F(GtkSettingsTest, ARefusedSaveIsReportedAndTheEditsStayInTheWindow) {
   SeedKeyFile(kDefaults);
   const std::string folder = configHome_ + "/Ombra";
   const bool root = geteuid() == 0;
-  for (const std::string& path : {configHome_, folder, file()}) {
+  for (const std::string& path : {configHome_, folder, keyFile()}) {
     if (root) {
       ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0) << path;
     }
@@ -274,7 +256,7 @@ TEST_F(GtkSettingsTest, ARefusedSaveIsReportedAndTheEditsStayInTheWindow) {
   on().TapKey("Return");
   std::this_thread::sleep_for(1s);
   EXPECT_TRUE(program->Running()) << "the window closed and lost the edits";
-  const std::vector<Box> boxes = on().WindowBoxes(kTitle);
+  const std::vector<Box> boxes = on().WindowBoxes(kSettingsTitle);
   ASSERT_EQ(boxes.size(), 2u) << "the settings window and a message";
   const Box& message = boxes.back();
   on().Capture().Crop(message).SavePng(ArtifactPath("gtk-settings-save-refused.png"));
@@ -284,7 +266,7 @@ TEST_F(GtkSettingsTest, ARefusedSaveIsReportedAndTheEditsStayInTheWindow) {
   on().MovePointer((message.left + message.right) / 2, message.top + 10);
   on().TapKey("Return");
   std::this_thread::sleep_for(500ms);
-  EXPECT_EQ(on().CountMappedWindows(kTitle), 1);
+  EXPECT_EQ(on().CountMappedWindows(kSettingsTitle), 1);
   ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
   Park();
   on().TapKey("Return");
@@ -294,15 +276,16 @@ TEST_F(GtkSettingsTest, ARefusedSaveIsReportedAndTheEditsStayInTheWindow) {
 
 TEST_F(GtkSettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
   Open();
-  EXPECT_EQ(window.width(), Px(4455));
-  EXPECT_EQ(window.height(), Px(3105)) << "folded: the client ends between buttons and rule";
+  EXPECT_EQ(window.width(), Px(kClientWidth));
+  EXPECT_EQ(window.height(), Px(kClientHeight))
+      << "folded: the client ends between buttons and rule";
   const Image folded = Shot("gtk-settings-folded");
   EXPECT_EQ(folded.Count(Maroonish), 0);
 
   ClickChevron();
   std::this_thread::sleep_for(300ms);
-  const Box unfolded = on().WindowBox(kTitle);
-  EXPECT_EQ(unfolded.height(), Px(5610));
+  const Box unfolded = on().WindowBox(kSettingsTitle);
+  EXPECT_EQ(unfolded.height(), Px(kUnfoldedClientHeight));
   EXPECT_EQ(unfolded.left, window.left) << "the window keeps its place";
   EXPECT_EQ(unfolded.width(), window.width());
   on().MovePointer(on().width() - 10, on().height() - 10);  // no tooltip
@@ -319,7 +302,7 @@ TEST_F(GtkSettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
 
   ClickChevron();
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(on().WindowBox(kTitle).height(), Px(3105));
+  EXPECT_EQ(on().WindowBox(kSettingsTitle).height(), Px(kClientHeight));
   on().TapKey("Escape");
   ExpectEnds();
 }
@@ -333,13 +316,14 @@ TEST_F(GtkSettingsTest, TheLinkSaysSoWhenNoBrowserOpensIt) {
   std::this_thread::sleep_for(300ms);
   ClickAt(360 + 600, 4320 + 120);
   std::this_thread::sleep_for(1s);
-  const std::vector<Box> boxes = on().WindowBoxes(kTitle);
+  const std::vector<Box> boxes = on().WindowBoxes(kSettingsTitle);
   ASSERT_EQ(boxes.size(), 2u) << "the settings window and a message";
   on().MovePointer((boxes.back().left + boxes.back().right) / 2, boxes.back().top + 10);
   on().TapKey("Return");
   std::this_thread::sleep_for(500ms);
-  ASSERT_EQ(on().CountMappedWindows(kTitle), 1);
-  EXPECT_EQ(on().WindowBox(kTitle).height(), Px(5610)) << "the panel stays open";
+  ASSERT_EQ(on().CountMappedWindows(kSettingsTitle), 1);
+  EXPECT_EQ(on().WindowBox(kSettingsTitle).height(), Px(kUnfoldedClientHeight))
+      << "the panel stays open";
   Park();
   on().TapKey("Escape");
   ExpectEnds();
@@ -365,12 +349,12 @@ TEST_F(GtkSettingsTest, ControlsKeepTheirDesignBoxesAt96And120Dpi) {
       other_ = screen.get();
       dpi = 120;
     }
-    std::filesystem::remove(file());
+    std::filesystem::remove(keyFile());
     Open(environment);
     std::map<std::string, Box> layout = Layout();
-    EXPECT_EQ(layout["client"].width(), Px(4455));
-    EXPECT_EQ(layout["client"].height(), Px(3105));
-    EXPECT_EQ(window.width(), Px(4455));
+    EXPECT_EQ(layout["client"].width(), Px(kClientWidth));
+    EXPECT_EQ(layout["client"].height(), Px(kClientHeight));
+    EXPECT_EQ(window.width(), Px(kClientWidth));
     for (const DesignBox& design : kBoxes) {
       const Box& box = layout[design.name];
       EXPECT_EQ(box.left, Px(design.left)) << design.name;
@@ -381,7 +365,7 @@ TEST_F(GtkSettingsTest, ControlsKeepTheirDesignBoxesAt96And120Dpi) {
     // The chevron, Default and OK, found at their scaled places.
     ClickChevron();
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(on().WindowBox(kTitle).height(), Px(5610));
+    EXPECT_EQ(on().WindowBox(kSettingsTitle).height(), Px(kUnfoldedClientHeight));
     ClickChevron();
     ClickDefault();
     ClickOk();
@@ -400,7 +384,7 @@ TEST_F(GtkSettingsTest, AMissingOrBrokenFileOpensWithTheDefaults) {
 
   // A file that is no key file: the defaults, and the file stays as it is until OK.
   const std::string broken("\x89PNG\r\n\x1a\n\0\0[[[=]]]\nSnihR=1\n", 25);
-  std::ofstream(file(), std::ios::binary | std::ios::trunc) << broken;
+  std::ofstream(keyFile(), std::ios::binary | std::ios::trunc) << broken;
   Open();
   for (int i = 0; i < 2; ++i) on().TapKey("Left");  // red to 253
   std::this_thread::sleep_for(500ms);

@@ -127,9 +127,7 @@ TEST_F(ModuleTest, RunsUnderTheRealXscreensaverInTheKeyFilesColour) {
   ASSERT_TRUE(display.ok());
   Screen screen(display.name());
   const std::filesystem::path home = configHome_ + "/home";
-  std::filesystem::create_directories(home / ".config/Ombra");
-  std::ofstream(home / ".config/Ombra/Zimoklas.conf")
-      << "[Zimoklas]\nSnihR=0\nSnihG=0\nSnihB=255\n";
+  WriteKeyFile((home / ".config").string(), {{"SnihR", "0"}, {"SnihG", "0"}, {"SnihB", "255"}});
   std::ofstream(home / ".xscreensaver")
       << "mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\nsplash: False\n"
          "timeout: 0:30:00\ndpmsEnabled: False\nprograms: "

@@ -39,13 +39,7 @@ class SaverTest : public WineTest {
     ExpectSaverStillRunning(saver, 1s, after);
   }
 
-  Image Shot(const std::string& name) {
-    Image image = screen_->Capture();
-    const std::string path = ArtifactPath(name + ".png");
-    image.SavePng(path);
-    RecordProperty("screenshot", path);
-    return image;
-  }
+  Image Shot(const std::string& name) { return SaveShot(screen_->Capture(), name); }
 };
 
 int CentreX(const Box& box) {

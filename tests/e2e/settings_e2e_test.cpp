@@ -12,15 +12,10 @@
 #include <vector>
 
 #include "e2e_harness.hpp"
+#include "settings_window.hpp"
 
 namespace zimoklas::e2e {
 namespace {
-
-constexpr const char* kTitle = "Zimoklas  by Ombra Software";
-// The design sizes, in twips: the client area, and the client heights that the fold sets.
-constexpr int kClientWidth = 4455;
-constexpr int kClientHeight = 3105;
-constexpr int kUnfoldedClientHeight = 5610;
 
 class SettingsTest : public WineTest {
  protected:
@@ -29,12 +24,13 @@ class SettingsTest : public WineTest {
     registry::SeedTexts(registry::kSettingsKey, settings);
     screen_->MovePointer(screen_->width() - 10, screen_->height() - 10);
     program = std::make_unique<WineProcess>(program_, std::vector<std::string>{"/c"});
-    ASSERT_TRUE(screen_->WaitForWindow(kTitle, 20s)) << "the settings window never appeared";
+    ASSERT_TRUE(screen_->WaitForWindow(kSettingsTitle, 20s))
+        << "the settings window never appeared";
     std::this_thread::sleep_for(500ms);
-    window = screen_->WindowBox(kTitle);
+    window = screen_->WindowBox(kSettingsTitle);
     ASSERT_FALSE(window.empty());
     // The window opens with the design's client area, framed by the border and title.
-    const Box client = WineClientBox(kTitle);
+    const Box client = WineClientBox(kSettingsTitle);
     ASSERT_FALSE(client.empty()) << "the client area could not be measured";
     EXPECT_EQ(client.width(), Px(kClientWidth));
     EXPECT_EQ(client.height(), Px(kClientHeight));
@@ -56,16 +52,11 @@ class SettingsTest : public WineTest {
     screen_->MovePointer(origin.x + Px(xTwips), origin.y + Px(yTwips));
     screen_->Click();
   }
-  void ClickDefault() { ClickAt(120 + 547, 2640 + 187); }
-  void ClickOk() { ClickAt(2040 + 547, 2640 + 187); }
-  void ClickChevron() { ClickAt(1380 + 240, 2640 + 187); }
+  void ClickDefault() { ClickAt(kDefaultButton.x, kDefaultButton.y); }
+  void ClickOk() { ClickAt(kOkButton.x, kOkButton.y); }
+  void ClickChevron() { ClickAt(kChevron.x, kChevron.y); }
 
-  void ExpectEnds() {
-    const std::optional<int> status = program->WaitForExit(10s);
-    ASSERT_TRUE(status.has_value()) << "the program is still running";
-    EXPECT_EQ(*status, 0);
-    EXPECT_EQ(screen_->CountMappedWindows(kTitle), 0);
-  }
+  void ExpectEnds() { ExpectSettingsEnded(*program, *screen_, 10s); }
 
   Settings Stored() {
     Settings texts;
@@ -77,11 +68,7 @@ class SettingsTest : public WineTest {
   }
 
   Image Shot(const std::string& name) {
-    const Image image = screen_->Capture().Crop(screen_->WindowBox(kTitle));
-    const std::string path = ArtifactPath(name + ".png");
-    image.SavePng(path);
-    RecordProperty("screenshot", path);
-    return image;
+    return SaveShot(screen_->Capture().Crop(screen_->WindowBox(kSettingsTitle)), name);
   }
 
   std::unique_ptr<WineProcess> program;
@@ -206,7 +193,7 @@ TEST_F(SettingsTest, ARefusedSaveIsReportedAndTheEditsStayInTheWindow) {
   screen_->TapKey("Return");
   std::this_thread::sleep_for(1s);
   EXPECT_TRUE(program->Running()) << "the window closed and lost the edits";
-  const std::vector<Box> boxes = screen_->WindowBoxes(kTitle);
+  const std::vector<Box> boxes = screen_->WindowBoxes(kSettingsTitle);
   ASSERT_EQ(boxes.size(), 2u) << "the settings window and a message box";
   const Box& message = boxes.back();
   screen_->Capture().Crop(message).SavePng(ArtifactPath("settings-save-refused.png"));
@@ -216,7 +203,7 @@ TEST_F(SettingsTest, ARefusedSaveIsReportedAndTheEditsStayInTheWindow) {
   screen_->MovePointer((message.left + message.right) / 2, message.top + 4);
   screen_->TapKey("Return");
   std::this_thread::sleep_for(500ms);
-  EXPECT_EQ(screen_->CountMappedWindows(kTitle), 1);
+  EXPECT_EQ(screen_->CountMappedWindows(kSettingsTitle), 1);
   registry::Import({"[-HKEY_CURRENT_USER\\Software\\Ombra]"});
   screen_->MovePointer(window.left + window.width() / 3, window.top + 4);
   screen_->TapKey("Return");
@@ -241,12 +228,12 @@ TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
 
   ClickChevron();
   std::this_thread::sleep_for(300ms);
-  Box unfolded = screen_->WindowBox(kTitle);
+  Box unfolded = screen_->WindowBox(kSettingsTitle);
   EXPECT_EQ(unfolded.height(), window.height() + Px(kUnfoldedClientHeight) - Px(kClientHeight));
   EXPECT_EQ(unfolded.left, window.left) << "the window keeps its place";
   EXPECT_EQ(unfolded.width(), window.width());
   // Unfolded, the client area reaches past the version line (5400 + 195).
-  EXPECT_GE(WineClientBox(kTitle).height(), Px(5595));
+  EXPECT_GE(WineClientBox(kSettingsTitle).height(), Px(5595));
   screen_->MovePointer(screen_->width() - 10, screen_->height() - 10);  // no tooltip
   std::this_thread::sleep_for(300ms);
   const Image open = Shot("settings-unfolded");
@@ -266,9 +253,9 @@ TEST_F(SettingsTest, ChevronFoldsTheAboutPanelOutAndIn) {
 
   ClickChevron();
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(screen_->WindowBox(kTitle).height(), window.height());
+  EXPECT_EQ(screen_->WindowBox(kSettingsTitle).height(), window.height());
   // Folded, it ends between the buttons' lower edge (2640 + 375) and the rule (3240).
-  const Box foldedClient = WineClientBox(kTitle);
+  const Box foldedClient = WineClientBox(kSettingsTitle);
   EXPECT_GE(foldedClient.height(), Px(3015));
   EXPECT_LT(foldedClient.height(), Px(3240));
   screen_->TapKey("Escape");
@@ -315,11 +302,11 @@ TEST_F(SettingsTest, SizesAndPlacesFollowTheScreenDpi) {
   // The chevron, found at its scaled place, sets the client height in scaled twips.
   ClickChevron();
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(screen_->WindowBox(kTitle).height(),
+  EXPECT_EQ(screen_->WindowBox(kSettingsTitle).height(),
             window.height() + Px(kUnfoldedClientHeight) - Px(kClientHeight));
   ClickChevron();
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(screen_->WindowBox(kTitle).height(), window.height());
+  EXPECT_EQ(screen_->WindowBox(kSettingsTitle).height(), window.height());
   ClickDefault();
   ClickOk();
   ExpectEnds();
