@@ -17,6 +17,11 @@ inline constexpr WindowHandle kHwndNoTopmost = -2;
 inline constexpr unsigned kSwpNoSize = 1;
 inline constexpr unsigned kSwpNoMove = 2;
 
+// Buttons 4 to 7 of X and Wayland pointers are the wheel's steps, which are no clicks.
+constexpr bool IsWheelButton(unsigned button) {
+  return button >= 4 && button <= 7;
+}
+
 class SaverWindow {
  public:
   virtual ~SaverWindow() = default;

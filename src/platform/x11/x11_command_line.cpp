@@ -30,15 +30,22 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments,
   CommandLine result;
   bool root = false;
   std::optional<unsigned long> window;
+  bool joined = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view arg = arguments[i];
-    if (i > 0) result.argumentText += ' ';
+    if (arg == "--wayland" || arg == "--x11" || arg == "--fullscreen-toplevel") {
+      result.display = arg == "--x11" ? CommandLine::Display::X11 : CommandLine::Display::Wayland;
+      result.fullscreenToplevel = result.fullscreenToplevel || arg == "--fullscreen-toplevel";
+      continue;
+    }
+    if (joined) result.argumentText += ' ';
     result.argumentText += arg;
+    joined = true;
     if (arg == "--version") {
       result.action = CommandLine::Action::Version;
       return result;
     }
-    if (arg == "--help") {
+    if (arg == "--help" || arg == "-h") {
       result.action = CommandLine::Action::Help;
       return result;
     }
@@ -87,8 +94,16 @@ std::string UsageText() {
          "  -root, --root         draw into the root window (screen-saver daemon module)\n"
          "  -window-id ID, --window-id ID\n"
          "                        draw into the window ID (decimal or 0x hex)\n"
+         "  --wayland             show the saver and the settings on the Wayland compositor\n"
+         "  --x11                 show them on the X server\n"
+         "  --fullscreen-toplevel on Wayland, show the saver as a fullscreen window even\n"
+         "                        where the compositor offers an overlay layer\n"
          "  --version             print the version and exit\n"
-         "  --help                print this text and exit\n"
+         "  -h, --help            print this text and exit\n"
+         "\n"
+         "Without --wayland or --x11 the Wayland compositor named by WAYLAND_DISPLAY (or\n"
+         "wayland-0 in XDG_RUNTIME_DIR) is used when it answers, else the X server named\n"
+         "by DISPLAY. The module mode always runs on X11, and /p needs no display.\n"
          "\n"
          "XSCREENSAVER_WINDOW, when set, names the window to draw into as --window-id does.\n"
          "In a window or the root window the saver runs until it gets SIGTERM or SIGINT or\n"

@@ -20,6 +20,11 @@ struct CommandLine {
   std::optional<unsigned long> window;
   // Why the command line cannot be used (Action::Error).
   std::string error;
+  // --wayland or --x11 force a display, --fullscreen-toplevel also forces the Wayland
+  // scene's fallback surface; none of them is part of the argument text.
+  enum class Display : std::uint8_t { Automatic, Wayland, X11 };
+  Display display = Display::Automatic;
+  bool fullscreenToplevel = false;
 };
 
 // `environmentWindow` is $XSCREENSAVER_WINDOW, or null when it is not set.

@@ -9,15 +9,15 @@
 #include <csignal>
 #include <ctime>
 
+#include "saver/tick_schedule.hpp"
+
 namespace zimoklas::x11 {
 namespace {
 
 using Nanos = std::chrono::nanoseconds;
 constexpr Nanos kTickPeriod = saver::Form1::kTimer1Interval;
 constexpr Nanos kClockPeriod = saver::Form1::kTimer2Interval;
-// A tick later than this is a stall (suspend, a stopped process): the missed ticks are
-// given up instead of being run back to back.
-constexpr Nanos kMaxLag = 4 * kTickPeriod;
+constexpr Nanos kMaxLag = saver::kStallPeriods * kTickPeriod;
 
 Nanos Now() {
   timespec now{};
@@ -56,8 +56,8 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignal
   std::array<pollfd, 2> fds{{{ConnectionNumber(display), POLLIN, 0}, {signals.fd(), POLLIN, 0}}};
   const nfds_t count = signals.fd() >= 0 ? 2 : 1;
   const Nanos start = Now();
-  Nanos nextTick = start + kTickPeriod;
-  Nanos nextClock = start + kClockPeriod;
+  saver::TickSchedule ticks(kTickPeriod, start, kMaxLag);
+  saver::TickSchedule clockTicks(kClockPeriod, start, Nanos::zero());
   // Every flush also reads what the server has sent, so once the connection is quiet
   // anything new makes it readable. Only then are events read from it; otherwise those
   // that Xlib already holds are handled without a system call.
@@ -68,27 +68,22 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignal
     if (!window.alive()) return LoopEnd::WindowGone;
     Nanos now = Now();
     if (runFor > Nanos::zero() && now - start >= runFor) return LoopEnd::TimeUp;
-    if (now >= nextTick) {
+    if (ticks.Due(now)) {
       form.Timer1_Timer(window.pixels());
       window.pixels().Flush();
       ++stats.ticks;
-      if (stats.observer != nullptr) stats.observer->AfterTick(nextTick, now, Now());
-      nextTick += kTickPeriod;
-      if (now - nextTick >= kMaxLag) {
-        stats.skipped += static_cast<std::uint64_t>((now - nextTick) / kTickPeriod);
-        nextTick = now + kTickPeriod;
-      }
+      if (stats.observer != nullptr) stats.observer->AfterTick(ticks.next(), now, Now());
+      stats.skipped += ticks.Advance(now);
       continue;
     }
-    if (now >= nextClock) {
+    if (clockTicks.Due(now)) {
       form.Timer2_Timer();
       XFlush(display);
       ++stats.clockTicks;
-      nextClock += kClockPeriod;
-      if (nextClock <= now) nextClock = now + kClockPeriod;
+      clockTicks.Advance(now);
       continue;
     }
-    const Nanos wait = std::min(nextTick, nextClock) - now;
+    const Nanos wait = std::min(ticks.next(), clockTicks.next()) - now;
     const timespec timeout{static_cast<time_t>(wait.count() / 1000000000),
                            static_cast<long>(wait.count() % 1000000000)};
     for (pollfd& fd : fds) fd.revents = 0;

@@ -1,6 +1,6 @@
 // The program's entry point on Linux: the switches of `zimoklas` (version, help, the
-// module mode), then the same load step and mode dispatch as on Windows, and in saver
-// and module mode the scene on X11.
+// module mode, the display), then the same load step and mode dispatch as on Windows,
+// on the Wayland compositor or the X server; module mode is always X11.
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +11,8 @@
 #include "animation/random.hpp"
 #include "platform/glib/keyfile_store.hpp"
 #include "platform/gtk/gtk_settings_window.hpp"
+#include "platform/wayland/wayland_display_choice.hpp"
+#include "platform/wayland/wayland_program.hpp"
 #include "platform/x11/posix_clock.hpp"
 #include "platform/x11/x11_command_line.hpp"
 #include "platform/x11/x11_display.hpp"
@@ -49,18 +51,52 @@ int main(int argc, char** argv) {
       break;
   }
   const bool module = command.action == x11::CommandLine::Action::Module;
-
-  const x11::EndingSignals signals;
-  Display* display = x11::OpenDisplay();
-  if (display == nullptr) {
-    std::fprintf(stderr, "zimoklas: cannot open the X display \"%s\"\n", XDisplayName(nullptr));
-    return 1;
-  }
+  // The preview ends at once, with or without a display.
+  if (!module && saver::DispatchMode(command.argumentText) == saver::Mode::Preview) return 0;
 
   glib::KeyFileStore store;
   x11::PosixClock clock;
   animation::Pcg32 random;
   settings::Module1 module1;
+
+  if (!module) {
+    // NOLINTBEGIN(concurrency-mt-unsafe): read before any thread exists
+    const wayland::DisplayEnvironment environment{
+        std::getenv("WAYLAND_DISPLAY"), std::getenv("XDG_RUNTIME_DIR"), std::getenv("DISPLAY")};
+    // NOLINTEND(concurrency-mt-unsafe)
+    const auto force =
+        command.display == x11::CommandLine::Display::Wayland ? wayland::DisplayForce::Wayland
+        : command.display == x11::CommandLine::Display::X11   ? wayland::DisplayForce::X11
+                                                              : wayland::DisplayForce::Automatic;
+    const bool reachable =
+        force == wayland::DisplayForce::Automatic && wayland::WaylandReachable(environment);
+    switch (wayland::ChooseDisplay(force, environment, reachable)) {
+      case wayland::DisplayKind::Neither:
+        std::fprintf(stderr, "zimoklas: %s\n", wayland::NoDisplayMessage(environment).c_str());
+        return 1;
+      case wayland::DisplayKind::Wayland:
+        return wayland::RunProgram(command.argumentText, command.fullscreenToplevel,
+                                   {store, clock, random, module1,
+                                    [&] { return gtk::RunSettingsWindow(store, module1, clock); }});
+      case wayland::DisplayKind::X11:
+        // GTK's settings window goes to the same X server as the scene.
+        wayland::KeepGtkOnX11();
+        break;
+    }
+  }
+
+  const x11::EndingSignals signals;
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): read before any thread exists
+  const char* displayName = std::getenv("DISPLAY");
+  if (displayName == nullptr || *displayName == '\0') {
+    std::fputs("zimoklas: DISPLAY is not set, so there is no X display to use\n", stderr);
+    return 1;
+  }
+  Display* display = x11::OpenDisplay();
+  if (display == nullptr) {
+    std::fprintf(stderr, "zimoklas: cannot open the X display \"%s\"\n", XDisplayName(nullptr));
+    return 1;
+  }
 
   int settingsExitCode = 0;
   const auto showSettings = [&] {

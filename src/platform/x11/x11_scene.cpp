@@ -24,11 +24,6 @@ constexpr long kModuleEvents = ExposureMask | StructureNotifyMask;
 constexpr auto kGrabPatience = std::chrono::seconds(1);
 constexpr auto kGrabRetry = std::chrono::milliseconds(20);
 
-// Buttons 4 to 7 are the wheel's steps, which are no clicks.
-bool IsWheel(unsigned button) {
-  return button >= 4 && button <= 7;
-}
-
 void NameWindow(Display* display, Window window) {
   std::array<char, 9> name{"zimoklas"};
   std::array<char, 9> klass{"Zimoklas"};
@@ -194,13 +189,13 @@ void SceneWindow::Handle(XEvent& event) {
       if (!module_) OnKeyPress(event.xkey);
       break;
     case ButtonPress:
-      if (!module_ && !IsWheel(event.xbutton.button)) {
+      if (!module_ && !saver::IsWheelButton(event.xbutton.button)) {
         form_->PointerPressed(static_cast<float>(event.xbutton.x),
                               static_cast<float>(event.xbutton.y));
       }
       break;
     case ButtonRelease:
-      if (!module_ && !IsWheel(event.xbutton.button)) {
+      if (!module_ && !saver::IsWheelButton(event.xbutton.button)) {
         form_->PointerReleased(static_cast<float>(event.xbutton.x),
                                static_cast<float>(event.xbutton.y));
       }

@@ -1,0 +1,80 @@
+// The scene's frame on Wayland: its own memory, one 32-bit pixel each (0x00RRGGBB, as
+// cairo's RGB24 keeps it), written by the ticks in order so that the last write wins.
+// Every write marks its tile; a commit takes the marked tiles as its damage.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "common/types.hpp"
+
+namespace zimoklas::wayland {
+
+struct PixelRect {
+  int x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const PixelRect&) const = default;
+};
+
+class Frame {
+ public:
+  // Damage is kept per square of this many pixels a side: fine enough that snow over the
+  // whole output never damages all of it, coarse enough that a commit names few areas.
+  static constexpr int kTileShift = 4;
+  static constexpr int kTile = 1 << kTileShift;
+
+  // A new size clears the frame to black; nothing is marked.
+  void SetSize(int width, int height);
+  int width() const { return static_cast<int>(width_); }
+  int height() const { return static_cast<int>(height_); }
+  int stride() const { return static_cast<int>(width_) * 4; }
+  std::uint32_t* data() { return pixels_.data(); }
+  std::uint32_t at(int x, int y) const { return pixels_[(y * width_) + x]; }
+
+  // One pixel write of the animation; outside the frame it is dropped.
+  void SetPixel(std::int32_t x, std::int32_t y, Colour colour) {
+    const auto ux = static_cast<std::uint32_t>(x);
+    const auto uy = static_cast<std::uint32_t>(y);
+    if (ux >= width_ || uy >= height_) return;
+    pixels_[(uy * width_) + ux] = (std::uint32_t{RedOf(colour)} << 16U) |
+                                  (std::uint32_t{GreenOf(colour)} << 8U) | BlueOf(colour);
+    tiles_[((uy >> kTileShift) * tileColumns_) + (ux >> kTileShift)] = 1;
+    dirty_ = true;
+  }
+
+  // Marks an area that was drawn some other way (a label's repaint).
+  void MarkDamaged(const PixelRect& area);
+  bool damaged() const { return dirty_; }
+
+  // Hands the damage since the last call to `take` as rectangles, each a run of marked
+  // tiles in one row of tiles, clipped to the frame, and forgets it.
+  template <class Take>
+  void TakeDamage(Take take) {
+    if (!dirty_) return;
+    for (std::uint32_t row = 0; row < tileRows_; ++row) {
+      std::uint8_t* line = &tiles_[row * tileColumns_];
+      for (std::uint32_t column = 0; column < tileColumns_;) {
+        if (line[column] == 0) {
+          ++column;
+          continue;
+        }
+        const std::uint32_t first = column;
+        while (column < tileColumns_ && line[column] != 0) line[column++] = 0;
+        const int x = static_cast<int>(first) << kTileShift;
+        const int y = static_cast<int>(row) << kTileShift;
+        take(PixelRect{x, y, std::min(static_cast<int>(column) << kTileShift, width()) - x,
+                       std::min(y + kTile, height()) - y});
+      }
+    }
+    dirty_ = false;
+  }
+
+ private:
+  std::uint32_t width_ = 0, height_ = 0;
+  std::uint32_t tileColumns_ = 0, tileRows_ = 0;
+  std::vector<std::uint32_t> pixels_;
+  std::vector<std::uint8_t> tiles_;
+  bool dirty_ = false;
+};
+
+}  // namespace zimoklas::wayland

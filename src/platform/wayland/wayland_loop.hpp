@@ -1,0 +1,28 @@
+// The scene's loop on Wayland: GTK's main loop, which holds the compositor's connection,
+// with animation ticks every 5 ms and clock ticks every second on absolute monotonic
+// deadlines, SIGTERM and SIGINT, and a watch on the connection itself.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+#include "platform/wayland/wayland_scene.hpp"
+#include "saver/form1.hpp"
+
+namespace zimoklas::wayland {
+
+struct LoopStats {
+  std::uint64_t ticks = 0;       // animation ticks run
+  std::uint64_t skipped = 0;     // ticks given up after a stall
+  std::uint64_t clockTicks = 0;  // clock ticks run
+};
+
+enum class LoopEnd : std::uint8_t { WindowGone, Signalled, TimeUp };
+
+// Runs the scene until its window is gone, SIGTERM or SIGINT arrives (the form is then
+// unloaded) or, when `runFor` is positive, that much time has passed. A lost connection
+// to the compositor ends the program with status 1 and one line on stderr.
+LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, LoopStats& stats,
+                     std::chrono::nanoseconds runFor = std::chrono::nanoseconds::zero());
+
+}  // namespace zimoklas::wayland

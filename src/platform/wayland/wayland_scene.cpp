@@ -1,0 +1,278 @@
+// The scene window's native side on Wayland: the surface, its input and its frames.
+#include "platform/wayland/wayland_scene.hpp"
+
+#include <gtk-layer-shell.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+#include "platform/wayland/wayland_input.hpp"
+
+namespace zimoklas::wayland {
+namespace {
+
+constexpr GdkEventMask kSceneEvents =
+    static_cast<GdkEventMask>(GDK_KEY_PRESS_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                              GDK_POINTER_MOTION_MASK | GDK_ENTER_NOTIFY_MASK);
+
+// The output the compositor will most likely give the scene: GDK's primary monitor,
+// else the first one.
+GdkMonitor* SceneMonitor(GdkDisplay* display) {
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  if (monitor == nullptr && gdk_display_get_n_monitors(display) > 0) {
+    monitor = gdk_display_get_monitor(display, 0);
+  }
+  return monitor;
+}
+
+}  // namespace
+
+SceneWindow::SceneWindow(bool toplevel, std::function<void()> showSettings)
+    : kind_(!toplevel && gtk_layer_is_supported() != FALSE ? SurfaceKind::LayerSurface
+                                                           : SurfaceKind::FullscreenToplevel),
+      showSettings_(std::move(showSettings)) {
+  if (GdkMonitor* monitor = SceneMonitor(gdk_display_get_default()); monitor != nullptr) {
+    GdkRectangle geometry{};
+    gdk_monitor_get_geometry(monitor, &geometry);
+    scale_ = std::max(1, gdk_monitor_get_scale_factor(monitor));
+    screenWidth_ = geometry.width * scale_;
+    screenHeight_ = geometry.height * scale_;
+  }
+  // The layout's DPI follows the output's scale, as Xft.dpi does on X11.
+  dpi_ = 96.0f * static_cast<float>(scale_);
+  const saver::WholePixelSize design = saver::DesignClientPixels(dpi_);
+  Resize(design.width, design.height);
+}
+
+SceneWindow::~SceneWindow() {
+  if (window_ != nullptr) gtk_widget_destroy(window_);
+  if (surface_ != nullptr) cairo_surface_destroy(surface_);
+}
+
+void SceneWindow::Resize(int width, int height) {
+  if (width == frame_.width() && height == frame_.height() && surface_ != nullptr) return;
+  if (surface_ != nullptr) cairo_surface_destroy(surface_);
+  frame_.SetSize(width, height);
+  surface_ = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(frame_.data()),
+                                                 CAIRO_FORMAT_RGB24, frame_.width(),
+                                                 frame_.height(), frame_.stride());
+}
+
+void SceneWindow::Create() {
+  window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  GtkWindow* window = GTK_WINDOW(window_);
+  gtk_window_set_title(window, "Zimoklas");
+  gtk_window_set_decorated(window, FALSE);
+  gtk_widget_set_app_paintable(window_, TRUE);
+  gtk_widget_add_events(window_, kSceneEvents);
+  if (kind_ == SurfaceKind::LayerSurface) {
+    gtk_layer_init_for_window(window);
+    gtk_layer_set_namespace(window, "zimoklas");
+    gtk_layer_set_layer(window, GTK_LAYER_SHELL_LAYER_OVERLAY);
+    for (const GtkLayerShellEdge edge : {GTK_LAYER_SHELL_EDGE_LEFT, GTK_LAYER_SHELL_EDGE_RIGHT,
+                                         GTK_LAYER_SHELL_EDGE_TOP, GTK_LAYER_SHELL_EDGE_BOTTOM}) {
+      gtk_layer_set_anchor(window, edge, TRUE);
+    }
+    gtk_layer_set_exclusive_zone(window, -1);
+    gtk_layer_set_keyboard_mode(window, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
+  } else {
+    gtk_window_set_default_size(window, std::max(1, screenWidth_ / scale_),
+                                std::max(1, screenHeight_ / scale_));
+    gtk_window_fullscreen(window);
+  }
+  g_signal_connect(window_, "draw", G_CALLBACK(&OnDraw), this);
+  g_signal_connect(window_, "size-allocate", G_CALLBACK(&OnSizeAllocate), this);
+  g_signal_connect(window_, "key-press-event", G_CALLBACK(&OnKey), this);
+  g_signal_connect(window_, "button-press-event", G_CALLBACK(&OnPointer), this);
+  g_signal_connect(window_, "button-release-event", G_CALLBACK(&OnPointer), this);
+  g_signal_connect(window_, "motion-notify-event", G_CALLBACK(&OnPointer), this);
+  g_signal_connect(window_, "enter-notify-event", G_CALLBACK(&OnPointer), this);
+  g_signal_connect(window_, "realize", G_CALLBACK(&OnRealize), this);
+  // The compositor is closing the window (a toplevel's close request): an end like any
+  // other.
+  g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
+                     auto* scene = static_cast<SceneWindow*>(self);
+                     if (scene->form_ != nullptr) scene->form_->Unload();
+                     return TRUE;
+                   }),
+                   this);
+  gtk_widget_add_tick_callback(window_, &OnFrameTick, this, nullptr);
+}
+
+void SceneWindow::Show() {
+  if (!alive_) return;
+  shown_ = true;
+  if (form_ != nullptr) form_->Form_Resize();
+  Repaint({0, 0, static_cast<float>(frame_.width()), static_cast<float>(frame_.height())});
+  if (window_ == nullptr) Create();
+  gtk_widget_show(window_);
+}
+
+void SceneWindow::OnRealize(GtkWidget* /*widget*/, gpointer self) {
+  static_cast<SceneWindow*>(self)->ApplyCursor();
+}
+
+void SceneWindow::ApplyCursor() {
+  if (window_ == nullptr) return;
+  GdkWindow* surface = gtk_widget_get_window(window_);
+  if (surface == nullptr) return;
+  GdkCursor* cursor = cursorCount_ < 0 ? gdk_cursor_new_for_display(gtk_widget_get_display(window_),
+                                                                    GDK_BLANK_CURSOR)
+                                       : nullptr;
+  gdk_window_set_cursor(surface, cursor);
+  if (cursor != nullptr) g_object_unref(cursor);
+}
+
+int SceneWindow::SetWindowPos(saver::WindowHandle /*window*/, saver::WindowHandle /*insertAfter*/,
+                              int /*x*/, int /*y*/, int /*cx*/, int /*cy*/, unsigned /*flags*/) {
+  // The overlay layer, or a fullscreen toplevel, is above every window already.
+  return alive_ ? 1 : 0;
+}
+
+int SceneWindow::ShowCursor(bool show) {
+  cursorCount_ += show ? 1 : -1;
+  ApplyCursor();
+  return cursorCount_;
+}
+
+void SceneWindow::Hide() {
+  if (window_ != nullptr) gtk_widget_hide(window_);
+}
+
+void SceneWindow::EndProcess() {
+  std::exit(0);  // NOLINT(concurrency-mt-unsafe): one thread
+}
+
+void SceneWindow::ShowSettingsWindow() {
+  if (showSettings_) showSettings_();
+}
+
+void SceneWindow::Destroy() {
+  if (!alive_) return;
+  alive_ = false;
+  if (window_ != nullptr) {
+    gtk_widget_destroy(window_);
+    window_ = nullptr;
+  }
+  if (gone_) gone_();
+}
+
+SizeF SceneWindow::PrimaryScreenSize() const {
+  return {static_cast<float>(screenWidth_), static_cast<float>(screenHeight_)};
+}
+
+void SceneWindow::SetBounds(float /*left*/, float /*top*/, float width, float height) {
+  // The compositor gives the surface the output's size; until it has, the frame takes
+  // the size the layout asks for.
+  if (!alive_) return;
+  Resize(std::max(1, static_cast<int>(std::lround(width))),
+         std::max(1, static_cast<int>(std::lround(height))));
+}
+
+SizeF SceneWindow::ClientSize() const {
+  return {static_cast<float>(frame_.width()), static_cast<float>(frame_.height())};
+}
+
+SizeF SceneWindow::MeasureText(const FontDesign& /*font*/, std::string_view /*utf8*/) {
+  return {};
+}
+
+void SceneWindow::Repaint(const RectF& area) {
+  // Drawn into the frame at once, so that the animation's next pixels land on top of the
+  // new text; the compositor gets it with the next frame.
+  if (!shown_ || !alive_ || form_ == nullptr) return;
+  const RectF outer = CoveredPixels(area);
+  const PixelRect box{static_cast<int>(outer.left), static_cast<int>(outer.top),
+                      static_cast<int>(outer.width), static_cast<int>(outer.height)};
+  cairo_t* cr = cairo_create(surface_);
+  cairo_rectangle(cr, box.x, box.y, box.width, box.height);
+  cairo_clip(cr);
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface_);
+  frame_.MarkDamaged(box);
+}
+
+void SceneWindow::SendDamage() {
+  if (!frame_.damaged() || window_ == nullptr) return;
+  // Invalidated in the surface's logical pixels, rounded outwards.
+  cairo_region_t* region = cairo_region_create();
+  frame_.TakeDamage([&](const PixelRect& r) {
+    const int left = r.x / scale_;
+    const int top = r.y / scale_;
+    const cairo_rectangle_int_t logical{left, top, ((r.x + r.width + scale_ - 1) / scale_) - left,
+                                        ((r.y + r.height + scale_ - 1) / scale_) - top};
+    cairo_region_union_rectangle(region, &logical);
+  });
+  gtk_widget_queue_draw_region(window_, region);
+  cairo_region_destroy(region);
+}
+
+gboolean SceneWindow::OnFrameTick(GtkWidget* /*widget*/, GdkFrameClock* /*clock*/, gpointer self) {
+  static_cast<SceneWindow*>(self)->SendDamage();
+  return G_SOURCE_CONTINUE;
+}
+
+gboolean SceneWindow::OnDraw(GtkWidget* /*widget*/, cairo_t* cr, gpointer self) {
+  auto* scene = static_cast<SceneWindow*>(self);
+  // One frame pixel to one device pixel; GTK has clipped to what was invalidated.
+  cairo_surface_mark_dirty(scene->surface_);
+  cairo_scale(cr, 1.0 / scene->scale_, 1.0 / scene->scale_);
+  cairo_set_source_surface(cr, scene->surface_, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  return TRUE;
+}
+
+void SceneWindow::OnSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self) {
+  auto* scene = static_cast<SceneWindow*>(self);
+  scene->scale_ = std::max(1, gtk_widget_get_scale_factor(widget));
+  const int width = allocation->width * scene->scale_;
+  const int height = allocation->height * scene->scale_;
+  if (width <= 1 || height <= 1) return;
+  // The compositor's size for the surface is the output's.
+  scene->screenWidth_ = width;
+  scene->screenHeight_ = height;
+  if (width == scene->frame_.width() && height == scene->frame_.height()) return;
+  if (scene->form_ != nullptr && scene->shown_) {
+    scene->form_->Form_Resize();
+    scene->Repaint({0, 0, static_cast<float>(width), static_cast<float>(height)});
+  }
+}
+
+gboolean SceneWindow::OnKey(GtkWidget* /*widget*/, GdkEventKey* event, gpointer self) {
+  auto* scene = static_cast<SceneWindow*>(self);
+  if (scene->form_ != nullptr) ForwardKey(*scene->form_, event->keyval);
+  return TRUE;
+}
+
+gboolean SceneWindow::OnPointer(GtkWidget* /*widget*/, GdkEvent* event, gpointer self) {
+  auto* scene = static_cast<SceneWindow*>(self);
+  if (scene->form_ == nullptr) return TRUE;
+  PointerEvent pointer;
+  switch (event->type) {
+    case GDK_ENTER_NOTIFY:
+      pointer = {PointerEvent::Kind::Enter, 0, event->crossing.x, event->crossing.y};
+      break;
+    case GDK_MOTION_NOTIFY:
+      pointer = {PointerEvent::Kind::Motion, 0, event->motion.x, event->motion.y};
+      break;
+    case GDK_BUTTON_PRESS:
+      pointer = {PointerEvent::Kind::Press, event->button.button, event->button.x, event->button.y};
+      break;
+    case GDK_BUTTON_RELEASE:
+      pointer = {PointerEvent::Kind::Release, event->button.button, event->button.x,
+                 event->button.y};
+      break;
+    default:
+      return FALSE;
+  }
+  ForwardPointer(*scene->form_, pointer, scene->scale_);
+  return TRUE;
+}
+
+}  // namespace zimoklas::wayland

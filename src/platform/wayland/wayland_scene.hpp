@@ -1,0 +1,82 @@
+// The scene window Form1 on Wayland, through GTK's Wayland backend: a layer surface in
+// the overlay layer over one whole output where the compositor offers layer-shell, else
+// a fullscreen toplevel. The frame is the scene's own memory; each frame of the
+// compositor's clock sends only what was drawn into it since the last one.
+#pragma once
+
+#include <cairo.h>
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <string_view>
+
+#include "platform/wayland/wayland_frame.hpp"
+#include "saver/form1.hpp"
+#include "saver/saver_platform.hpp"
+
+namespace zimoklas::wayland {
+
+enum class SurfaceKind : std::uint8_t { LayerSurface, FullscreenToplevel };
+
+class SceneWindow final : public saver::SaverWindow {
+ public:
+  // Needs GTK initialised on a Wayland display. The window is made when it is shown;
+  // until then only the output's size and scale are read. A fullscreen toplevel is used
+  // where the compositor has no layer-shell or `toplevel` asks for one.
+  SceneWindow(bool toplevel, std::function<void()> showSettings);
+  SceneWindow(const SceneWindow&) = delete;
+  SceneWindow& operator=(const SceneWindow&) = delete;
+  ~SceneWindow() override;
+
+  void Attach(saver::Form1* form) { form_ = form; }
+  // The first layout, then the surface goes on the screen.
+  void Show();
+  bool alive() const { return alive_; }
+  Frame& frame() { return frame_; }
+  SurfaceKind surfaceKind() const { return kind_; }
+  // Run when the window is destroyed (the loop ends then).
+  void OnGone(std::function<void()> gone) { gone_ = std::move(gone); }
+
+  saver::WindowHandle hWnd() const override { return 1; }
+  int SetWindowPos(saver::WindowHandle window, saver::WindowHandle insertAfter, int x, int y,
+                   int cx, int cy, unsigned flags) override;
+  int ShowCursor(bool show) override;
+  void Hide() override;
+  void EndProcess() override;
+  void ShowSettingsWindow() override;
+  void Destroy() override;
+  float Dpi() const override { return dpi_; }
+  SizeF PrimaryScreenSize() const override;
+  void SetBounds(float left, float top, float width, float height) override;
+  SizeF ClientSize() const override;
+  SizeF MeasureText(const FontDesign& font, std::string_view utf8) override;
+  void Repaint(const RectF& area) override;
+
+ private:
+  void Create();
+  void Resize(int width, int height);
+  void ApplyCursor();
+  void SendDamage();
+  static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
+  static void OnSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self);
+  static gboolean OnKey(GtkWidget* widget, GdkEventKey* event, gpointer self);
+  static gboolean OnPointer(GtkWidget* widget, GdkEvent* event, gpointer self);
+  static gboolean OnFrameTick(GtkWidget* widget, GdkFrameClock* clock, gpointer self);
+  static void OnRealize(GtkWidget* widget, gpointer self);
+
+  SurfaceKind kind_;
+  std::function<void()> showSettings_;
+  std::function<void()> gone_;
+  saver::Form1* form_ = nullptr;
+  GtkWidget* window_ = nullptr;
+  cairo_surface_t* surface_ = nullptr;  // the frame's memory, for drawing text and sending
+  Frame frame_;
+  int scale_ = 1;
+  float dpi_ = 96;
+  int screenWidth_ = 0, screenHeight_ = 0;  // the output, in device pixels
+  int cursorCount_ = 0;
+  bool shown_ = false;
+  bool alive_ = true;
+};
+
+}  // namespace zimoklas::wayland

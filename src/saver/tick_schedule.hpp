@@ -1,0 +1,42 @@
+// The deadlines of the scene's timers on a monotonic clock: each deadline lies one period
+// after the last, so ticks do not drift, and after a stall the missed ones are given up
+// instead of being run back to back.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace zimoklas::saver {
+
+// An animation tick later than this many periods is a stall (suspend, a stopped process).
+inline constexpr int kStallPeriods = 4;
+
+class TickSchedule {
+ public:
+  using Nanos = std::chrono::nanoseconds;
+
+  // The first deadline is one period after `start`. A deadline missed by `maxLag` or
+  // more counts as a stall.
+  TickSchedule(Nanos period, Nanos start, Nanos maxLag)
+      : period_(period), maxLag_(maxLag), next_(start + period) {}
+
+  Nanos next() const { return next_; }
+  bool Due(Nanos now) const { return now >= next_; }
+
+  // Moves on once the due tick has run at `now`. Returns how many ticks a stall gave up
+  // (0 when none did); the next deadline is then a period after `now`.
+  std::uint64_t Advance(Nanos now) {
+    next_ += period_;
+    if (now - next_ < maxLag_) return 0;
+    const auto skipped = static_cast<std::uint64_t>((now - next_) / period_);
+    next_ = now + period_;
+    return skipped;
+  }
+
+ private:
+  Nanos period_;
+  Nanos maxLag_;
+  Nanos next_;
+};
+
+}  // namespace zimoklas::saver
