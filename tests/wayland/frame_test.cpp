@@ -1,0 +1,56 @@
+// The Wayland scene's frame: the last write to a pixel wins, and the damage handed to a
+// commit covers what was written since the last one and little else.
+#include "platform/wayland/wayland_frame.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace zimoklas::wayland {
+namespace {
+
+std::vector<PixelRect> Damage(Frame& frame) {
+  std::vector<PixelRect> rects;
+  frame.TakeDamage([&](const PixelRect& r) { rects.push_back(r); });
+  return rects;
+}
+
+TEST(WaylandFrame, LastWriteWinsAndWritesOutsideAreDropped) {
+  Frame frame;
+  frame.SetSize(100, 50);
+  frame.SetPixel(3, 4, MakeColour(255, 255, 255));
+  frame.SetPixel(3, 4, MakeColour(0, 0, 0));
+  frame.SetPixel(3, 4, MakeColour(0x12, 0x34, 0x56));
+  frame.SetPixel(-1, 0, MakeColour(255, 0, 0));
+  frame.SetPixel(100, 0, MakeColour(255, 0, 0));
+  frame.SetPixel(0, 50, MakeColour(255, 0, 0));
+  EXPECT_EQ(frame.at(3, 4), 0x123456U);
+  int lit = 0;
+  for (int y = 0; y < 50; ++y) {
+    for (int x = 0; x < 100; ++x) lit += frame.at(x, y) != 0 ? 1 : 0;
+  }
+  EXPECT_EQ(lit, 1);
+}
+
+TEST(WaylandFrame, DamageIsTheWrittenTilesOnceMergedAlongRowsAndClipped) {
+  Frame frame;
+  frame.SetSize(100, 40);  // tiles of 16: 7 columns (the last 4 wide), 3 rows (the last 8)
+  EXPECT_TRUE(Damage(frame).empty());
+  frame.SetPixel(1, 1, 1);
+  frame.SetPixel(17, 2, 1);   // the next tile: one run with the first
+  frame.SetPixel(99, 39, 1);  // the corner tile, clipped to the frame
+  frame.SetPixel(50, 20, 1);
+  const std::vector<PixelRect> expected = {{0, 0, 32, 16}, {48, 16, 16, 16}, {96, 32, 4, 8}};
+  EXPECT_EQ(Damage(frame), expected);
+  // Taken damage is forgotten; an area drawn otherwise (a label) is marked as a whole.
+  EXPECT_FALSE(frame.damaged());
+  EXPECT_TRUE(Damage(frame).empty());
+  frame.MarkDamaged({20, 10, 30, 4});
+  const std::vector<PixelRect> label = {{16, 0, 48, 16}};
+  EXPECT_EQ(Damage(frame), label);
+  frame.MarkDamaged({-50, -50, 10, 10});
+  EXPECT_FALSE(frame.damaged());
+}
+
+}  // namespace
+}  // namespace zimoklas::wayland
