@@ -1,13 +1,9 @@
 // The scene's loop on Wayland, in GLib's main loop.
 #include "platform/wayland/wayland_loop.hpp"
 
-#include <gdk/gdkwayland.h>
 #include <glib-unix.h>
-#include <wayland-client.h>
 
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <ctime>
 
 #include "saver/tick_schedule.hpp"
@@ -81,12 +77,6 @@ gboolean OnEndingSignal(gpointer data) {
   return G_SOURCE_CONTINUE;
 }
 
-gboolean OnConnectionLost(gint /*fd*/, GIOCondition /*condition*/, gpointer /*data*/) {
-  // Ahead of GDK's own event source, which would say it in several lines.
-  std::fputs("zimoklas: lost the connection to the Wayland compositor\n", stderr);
-  std::_Exit(1);
-}
-
 }  // namespace
 
 LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, LoopStats& stats, Nanos runFor) {
@@ -100,12 +90,6 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, LoopStats& stats, 
 
   const guint term = g_unix_signal_add(SIGTERM, &OnEndingSignal, &loop);
   const guint interrupt = g_unix_signal_add(SIGINT, &OnEndingSignal, &loop);
-  guint lost = 0;
-  if (GdkDisplay* display = gdk_display_get_default(); GDK_IS_WAYLAND_DISPLAY(display)) {
-    const int fd = wl_display_get_fd(gdk_wayland_display_get_wl_display(display));
-    lost = g_unix_fd_add_full(G_PRIORITY_HIGH, fd, static_cast<GIOCondition>(G_IO_HUP | G_IO_ERR),
-                              &OnConnectionLost, nullptr, nullptr);
-  }
   guint timeUp = 0;
   if (runFor > Nanos::zero()) {
     timeUp = g_timeout_add(
@@ -123,7 +107,6 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, LoopStats& stats, 
 
   window.OnGone(nullptr);
   if (timeUp != 0 && loop.end != LoopEnd::TimeUp) g_source_remove(timeUp);
-  if (lost != 0) g_source_remove(lost);
   g_source_remove(term);
   g_source_remove(interrupt);
   g_source_destroy(timers);

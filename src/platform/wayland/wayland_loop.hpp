@@ -1,6 +1,6 @@
 // The scene's loop on Wayland: GTK's main loop, which holds the compositor's connection,
 // with animation ticks every 5 ms and clock ticks every second on absolute monotonic
-// deadlines, SIGTERM and SIGINT, and a watch on the connection itself.
+// deadlines, and SIGTERM and SIGINT.
 #pragma once
 
 #include <chrono>
@@ -20,8 +20,7 @@ struct LoopStats {
 enum class LoopEnd : std::uint8_t { WindowGone, Signalled, TimeUp };
 
 // Runs the scene until its window is gone, SIGTERM or SIGINT arrives (the form is then
-// unloaded) or, when `runFor` is positive, that much time has passed. A lost connection
-// to the compositor ends the program with status 1 and one line on stderr.
+// unloaded) or, when `runFor` is positive, that much time has passed.
 LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, LoopStats& stats,
                      std::chrono::nanoseconds runFor = std::chrono::nanoseconds::zero());
 

@@ -4,12 +4,38 @@
 #include <gtk/gtk.h>
 
 #include <cstdio>
+#include <string_view>
 
 #include "platform/wayland/wayland_loop.hpp"
 #include "platform/wayland/wayland_scene.hpp"
 #include "saver/form1.hpp"
 
 namespace zimoklas::wayland {
+namespace {
+
+// GDK ends the program with status 1 when the compositor's connection fails, after a
+// message that depends on where it noticed ("Error flushing display: Broken pipe", ...).
+// The program says it in its own words instead.
+GLogWriterOutput WriteLog(GLogLevelFlags level, const GLogField* fields, gsize count,
+                          gpointer data) {
+  std::string_view domain;
+  std::string_view message;
+  for (gsize i = 0; i < count; ++i) {
+    const std::string_view key(fields[i].key);
+    if (fields[i].length >= 0) continue;  // text fields are nul-terminated
+    const auto* value = static_cast<const char*>(fields[i].value);
+    if (key == "GLIB_DOMAIN") domain = value;
+    if (key == "MESSAGE") message = value;
+  }
+  if (domain == "Gdk" && message.starts_with("Error ") &&
+      message.find("display") != std::string_view::npos) {
+    std::fputs("zimoklas: lost the connection to the Wayland compositor\n", stderr);
+    return G_LOG_WRITER_HANDLED;
+  }
+  return g_log_writer_default(level, fields, count, data);
+}
+
+}  // namespace
 
 int RunProgram(std::string_view argumentText, bool toplevel, const ProgramParts& parts) {
   // The toplevel's app id; GTK takes it from the program's name.
@@ -21,6 +47,7 @@ int RunProgram(std::string_view argumentText, bool toplevel, const ProgramParts&
                  name != nullptr ? name : "wayland-0");
     return 1;
   }
+  g_log_set_writer_func(&WriteLog, nullptr, nullptr);
 
   int settingsExitCode = 0;
   SceneWindow window(toplevel, [&] { settingsExitCode = parts.runSettingsWindow(); });

@@ -1,0 +1,198 @@
+// zimoklas on a Wayland compositor with no X server anywhere in its environment: the
+// scene over the whole output (as a layer surface, and as the fullscreen toplevel the
+// switch forces), its keys and endings, the settings window, swayidle starting the
+// scene, and the start-up without any display.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+#include "e2e_harness.hpp"
+#include "wayland_session.hpp"
+
+namespace zimoklas::e2e {
+namespace {
+
+constexpr Rgb kBlack{0, 0, 0};
+constexpr Rgb kGreen{0, 255, 0};
+// Below the big P.F. line and above the notice: only snow and fireworks are drawn there.
+constexpr Box kSky{0, 330, 1280, 680};
+
+std::string MakeTempFolder(const std::string& name) {
+  std::string pattern = (std::filesystem::temp_directory_path() / (name + "-XXXXXX")).string();
+  return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+}
+
+// The native program, or why it cannot run; no display is needed to start it.
+std::string NativeProgramMissing() {
+  struct stat st {};
+  return stat(ZIMOKLAS_NATIVE_PATH, &st) == 0 ? std::string()
+                                              : std::string(ZIMOKLAS_NATIVE_PATH) + " is missing";
+}
+
+class WaylandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string missing = NativeProgramMissing();
+    if (missing.empty()) {
+      sway_.emplace();
+      missing = sway_->missing();
+    }
+    if (!missing.empty()) {
+      if (EndToEndRequired()) FAIL() << "the end-to-end run is required, but " << missing;
+      GTEST_SKIP() << missing;
+    }
+    configHome_ = MakeTempFolder("zimoklas-wayland-config");
+  }
+  void TearDown() override {
+    sway_.reset();
+    if (!configHome_.empty()) std::filesystem::remove_all(configHome_);
+  }
+
+  // The program (after `launcher`) with the compositor's variables, the private
+  // configuration folder and no DISPLAY.
+  std::unique_ptr<Process> Start(const std::vector<std::string>& arguments,
+                                 const std::vector<std::string>& launcher = {}) {
+    std::vector<std::string> argv{"env", "-u", "DISPLAY"};
+    argv.insert(argv.end(), launcher.begin(), launcher.end());
+    argv.emplace_back(ZIMOKLAS_NATIVE_PATH);
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> environment = sway_->ClientEnvironment();
+    environment.push_back("XDG_CONFIG_HOME=" + configHome_);
+    return std::make_unique<Process>(argv, environment, log());
+  }
+  std::string log() const { return configHome_ + "/output.log"; }
+
+  // Waits until the scene covers the output: no background left, the snow in the
+  // stored colour, and a burst in the sky. Returns the last screenshot.
+  Image WaitForScene(const std::string& name) {
+    Image shot;
+    const auto deadline = Clock::now() + 10s;
+    while (Clock::now() < deadline) {
+      shot = sway_->Capture();
+      const int sparks = shot.Count(
+          [](Rgb c) { return !(c == kBlack) && !(c == kGreen) && !(c == kSwayBackground); }, kSky);
+      if (shot.width() > 0 && shot.CountColour(kSwayBackground) == 0 &&
+          shot.CountColour(kGreen) >= 200 && sparks >= 20) {
+        break;
+      }
+      std::this_thread::sleep_for(200ms);
+    }
+    return SaveShot(shot, name);
+  }
+  void ExpectCovered(const Image& shot) {
+    ASSERT_EQ(shot.width(), 1280);
+    EXPECT_EQ(shot.CountColour(kSwayBackground), 0) << "the desktop shows through";
+    EXPECT_GE(shot.CountColour(kGreen, kSky), 100) << "no snow in the stored colour";
+    EXPECT_GE(shot.Count([](Rgb c) { return !(c == kBlack) && !(c == kGreen); }, kSky), 20)
+        << "no fireworks";
+  }
+
+  std::optional<HeadlessSway> sway_;
+  std::string configHome_;
+};
+
+TEST_F(WaylandTest, SaverIsALayerOverTheOutputThatOnlyACharacterKeyEnds) {
+  WriteKeyFile(configHome_, {{"SnihR", "0"}, {"SnihG", "255"}, {"SnihB", "0"}});
+  auto saver = Start({"/s"});
+  ExpectCovered(WaitForScene("wayland-layer"));
+  // A layer surface is no window of the compositor's tree.
+  EXPECT_EQ(sway_->Tree().find("zimoklas"), std::string::npos);
+
+  sway_->Type({"-k", "Shift_L"});
+  sway_->Type({"-k", "Left"});
+  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(saver->Running()) << "Shift or Left ended the saver";
+  sway_->Type({"a"});
+  EXPECT_EQ(saver->WaitForExit(3s), std::optional<int>(0));
+}
+
+TEST_F(WaylandTest, FallbackToplevelCoversTheOutputAndEndsOnSigterm) {
+  WriteKeyFile(configHome_, {{"SnihR", "0"}, {"SnihG", "255"}, {"SnihB", "0"}});
+  auto saver = Start({"/s", "--fullscreen-toplevel"});
+  ASSERT_TRUE(sway_->WaitForWindow("zimoklas", 5s)) << ReadFile(log());
+  const std::string tree = sway_->Tree();
+  EXPECT_NE(tree.find("\"name\": \"Zimoklas\""), std::string::npos) << tree;
+  EXPECT_NE(tree.find("\"fullscreen_mode\": 1"), std::string::npos) << tree;
+  ExpectCovered(WaitForScene("wayland-toplevel"));
+  saver->Signal(SIGTERM);
+  EXPECT_EQ(saver->WaitForExit(3s), std::optional<int>(0));
+}
+
+TEST_F(WaylandTest, LostCompositorEndsTheSaverWithStatus1AndOneLine) {
+  WriteKeyFile(configHome_, {{"SnihR", "0"}, {"SnihG", "255"}, {"SnihB", "0"}});
+  auto saver = Start({"/s"});
+  WaitForScene("wayland-before-loss");
+  sway_->Kill();
+  EXPECT_EQ(saver->WaitForExit(3s), std::optional<int>(1));
+  const std::string output = ReadFile(log());
+  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+  EXPECT_NE(output.find("Wayland compositor"), std::string::npos) << output;
+}
+
+TEST_F(WaylandTest, SettingsWindowOpensWithoutXAndEnterSavesTheSixValues) {
+  auto settings = Start({});
+  ASSERT_TRUE(sway_->WaitForWindow("Zimoklas  by Ombra Software", 10s)) << ReadFile(log());
+  std::this_thread::sleep_for(500ms);
+  SaveShot(sway_->Capture(), "wayland-settings");
+  sway_->Type({"-k", "Return"});
+  ASSERT_EQ(settings->WaitForExit(5s), std::optional<int>(0)) << ReadFile(log());
+  const std::string stored = ReadFile(configHome_ + "/Ombra/Zimoklas.conf");
+  for (const auto& [key, value] : kDefaults) {
+    EXPECT_NE(stored.find(key + "=" + value + "\n"), std::string::npos) << key << "\n" << stored;
+  }
+}
+
+TEST_F(WaylandTest, SwayidleStartsTheSceneAfterASecondWithoutInput) {
+  WriteKeyFile(configHome_, {{"SnihR", "0"}, {"SnihG", "255"}, {"SnihB", "0"}});
+  std::vector<std::string> argv{
+      "env", "-u",      "DISPLAY", "swayidle",
+      "-w",  "timeout", "1",       std::string(ZIMOKLAS_NATIVE_PATH) + " /s"};
+  std::vector<std::string> environment = sway_->ClientEnvironment();
+  environment.push_back("XDG_CONFIG_HOME=" + configHome_);
+  Process idle(argv, environment, log());
+  ExpectCovered(WaitForScene("wayland-swayidle"));
+  // The scene ends on a key as usual; swayidle goes with the test.
+  sway_->Type({"a"});
+}
+
+// No compositor and no X server: the preview still ends well, the help needs neither,
+// and the saver and the settings window say in one line what is missing.
+TEST(WaylandStartUp, WithoutAnyDisplayPreviewEndsWellAndTheOthersSaySo) {
+  if (const std::string missing = NativeProgramMissing(); !missing.empty()) {
+    if (EndToEndRequired()) FAIL() << "the end-to-end run is required, but " << missing;
+    GTEST_SKIP() << missing;
+  }
+  const std::string runtime = MakeTempFolder("zimoklas-no-display");
+  const std::string output = runtime + "/output.log";
+  const auto run = [&](const std::vector<std::string>& arguments) {
+    std::filesystem::remove(output);
+    std::vector<std::string> argv{
+        "env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", ZIMOKLAS_NATIVE_PATH};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    Process program(argv, {"XDG_RUNTIME_DIR=" + runtime, "XDG_CONFIG_HOME=" + runtime}, output);
+    return program.WaitForExit(5s);
+  };
+  EXPECT_EQ(run({"/p"}), std::optional<int>(0));
+  EXPECT_EQ(ReadFile(output), "");
+  EXPECT_EQ(run({"-h"}), std::optional<int>(0));
+  EXPECT_NE(ReadFile(output).find("--wayland"), std::string::npos);
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"/s"}, std::vector<std::string>{}}) {
+    EXPECT_EQ(run(arguments), std::optional<int>(1));
+    const std::string said = ReadFile(output);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("WAYLAND_DISPLAY is not set"), std::string::npos) << said;
+    EXPECT_NE(said.find("DISPLAY is not set"), std::string::npos) << said;
+  }
+  EXPECT_EQ(run({"/s", "--x11"}), std::optional<int>(1));
+  EXPECT_NE(ReadFile(output).find("DISPLAY is not set"), std::string::npos);
+  std::filesystem::remove_all(runtime);
+}
+
+}  // namespace
+}  // namespace zimoklas::e2e

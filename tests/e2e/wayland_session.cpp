@@ -1,0 +1,148 @@
+// Starting, reading and typing into a headless sway for the Wayland end-to-end tests.
+#include "wayland_session.hpp"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace zimoklas::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr const char* kTools[] = {"/usr/bin/sway", "/usr/bin/grim", "/usr/bin/wtype",
+                                  "/usr/bin/swaymsg", "/usr/bin/swayidle"};
+
+// A binary PPM (P6, maxval 255) as grim writes it.
+Image ReadPpm(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::string magic;
+  int width = 0, height = 0, maxval = 0;
+  file >> magic >> width >> height >> maxval;
+  file.get();
+  if (!file || magic != "P6" || maxval != 255 || width <= 0 || height <= 0) return {};
+  Image image(width, height);
+  std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3);
+  for (int y = 0; y < height; ++y) {
+    if (!file.read(reinterpret_cast<char*>(row.data()), static_cast<std::streamsize>(row.size()))) {
+      return {};
+    }
+    for (int x = 0; x < width; ++x) {
+      image.set(x, y, {row[x * 3], row[(x * 3) + 1], row[(x * 3) + 2]});
+    }
+  }
+  return image;
+}
+
+}  // namespace
+
+HeadlessSway::HeadlessSway(int width, int height) {
+  for (const char* tool : kTools) {
+    if (access(tool, X_OK) != 0) {
+      missing_ = std::string(tool) + " is not installed";
+      return;
+    }
+  }
+  const passwd* nobody = getpwnam("nobody");
+  if (nobody == nullptr) {
+    missing_ = "there is no account \"nobody\" to run sway as";
+    return;
+  }
+  std::string pattern = (fs::temp_directory_path() / "zimoklas-sway-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    missing_ = "cannot make a runtime folder";
+    return;
+  }
+  runtimeDir_ = pattern;
+  const std::string config = runtimeDir_ + "/config";
+  std::ofstream(config) << "output HEADLESS-1 resolution " << width << "x" << height
+                        << " bg #FF00FF solid_color\n";
+  if (chown(runtimeDir_.c_str(), nobody->pw_uid, nobody->pw_gid) != 0 ||
+      chown(config.c_str(), nobody->pw_uid, nobody->pw_gid) != 0) {
+    missing_ = "cannot give the runtime folder to nobody";
+    return;
+  }
+  chmod(runtimeDir_.c_str(), 0700);
+  server_ = std::make_unique<Process>(
+      std::vector<std::string>{"runuser", "-u", "nobody", "--", "env", "-u", "DISPLAY",
+                               "HOME=" + runtimeDir_, "XDG_RUNTIME_DIR=" + runtimeDir_,
+                               "WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
+                               "WLR_LIBINPUT_NO_DEVICES=1", "sway", "-c", config},
+      std::vector<std::string>{}, runtimeDir_ + "-sway.log");
+  // Ready once its socket is there and its background is drawn.
+  const auto deadline = Clock::now() + 10s;
+  while (Clock::now() < deadline && server_->Running()) {
+    if (fs::exists(runtimeDir_ + "/wayland-1") && Capture().CountColour(kSwayBackground) > 0) {
+      return;
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  missing_ = "sway did not start (see " + runtimeDir_ + "-sway.log)";
+}
+
+HeadlessSway::~HeadlessSway() {
+  Kill();
+  if (!runtimeDir_.empty()) fs::remove_all(runtimeDir_);
+}
+
+void HeadlessSway::Kill() {
+  if (!server_) return;
+  // runuser passes the signal on to sway, which ends its background process too.
+  server_->Signal(SIGTERM);
+  server_->WaitForExit(5s);
+  server_.reset();
+}
+
+std::vector<std::string> HeadlessSway::ClientEnvironment() const {
+  return {"XDG_RUNTIME_DIR=" + runtimeDir_, "WAYLAND_DISPLAY=wayland-1"};
+}
+
+int HeadlessSway::Run(const std::vector<std::string>& argv, const std::string& output,
+                      std::vector<std::string> environment) {
+  std::vector<std::string> command{"env", "-u", "DISPLAY"};
+  command.insert(command.end(), argv.begin(), argv.end());
+  for (const std::string& v : ClientEnvironment()) environment.push_back(v);
+  fs::remove(output);
+  Process tool(command, environment, output);
+  return tool.WaitForExit(10s).value_or(-1);
+}
+
+Image HeadlessSway::Capture() {
+  const std::string path = runtimeDir_ + "-shot.ppm";
+  Image image;
+  if (Run({"grim", "-t", "ppm", path}, runtimeDir_ + "-grim.log") == 0) image = ReadPpm(path);
+  fs::remove(path);
+  return image;
+}
+
+void HeadlessSway::Type(const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv{"wtype", "-s", "300"};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  Run(argv, runtimeDir_ + "-wtype.log");
+}
+
+std::string HeadlessSway::Tree() {
+  std::string socket;
+  for (const auto& entry : fs::directory_iterator(runtimeDir_)) {
+    if (entry.path().filename().string().rfind("sway-ipc.", 0) == 0) socket = entry.path();
+  }
+  const std::string output = runtimeDir_ + "-tree.json";
+  Run({"swaymsg", "-t", "get_tree"}, output, {"SWAYSOCK=" + socket});
+  return ReadFile(output);
+}
+
+bool HeadlessSway::WaitForWindow(const std::string& name, Milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  const std::string quoted = "\"" + name + "\"";
+  while (Clock::now() < deadline) {
+    if (Tree().find(quoted) != std::string::npos) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return false;
+}
+
+}  // namespace zimoklas::e2e

@@ -1,0 +1,49 @@
+// A headless sway of a test's own for the Wayland end-to-end tests: run as an
+// unprivileged account (sway refuses root), with no input devices and a magenta
+// background that a screenshot can look for; grim reads the output, wtype types into
+// the focused surface, swaymsg lists the windows.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "e2e_harness.hpp"
+
+namespace zimoklas::e2e {
+
+inline constexpr Rgb kSwayBackground{255, 0, 255};
+
+class HeadlessSway {
+ public:
+  explicit HeadlessSway(int width = 1280, int height = 720);
+  HeadlessSway(const HeadlessSway&) = delete;
+  HeadlessSway& operator=(const HeadlessSway&) = delete;
+  ~HeadlessSway();
+
+  // Why the compositor is not running; empty when it is.
+  const std::string& missing() const { return missing_; }
+  // What a client needs to reach it: XDG_RUNTIME_DIR and WAYLAND_DISPLAY.
+  std::vector<std::string> ClientEnvironment() const;
+  // The whole output; empty when grim fails.
+  Image Capture();
+  // Runs wtype with these arguments, after a pause that lets the focused client take
+  // the new virtual keyboard's keymap first.
+  void Type(const std::vector<std::string>& arguments);
+  // The window tree as swaymsg prints it (JSON).
+  std::string Tree();
+  // Waits until a window with this title (or app id) is in the tree.
+  bool WaitForWindow(const std::string& name, Milliseconds timeout);
+  // Ends the compositor, as a crash or a logout would.
+  void Kill();
+
+ private:
+  int Run(const std::vector<std::string>& argv, const std::string& output,
+          std::vector<std::string> environment = {});
+
+  std::string missing_;
+  std::string runtimeDir_;
+  std::unique_ptr<Process> server_;
+};
+
+}  // namespace zimoklas::e2e
