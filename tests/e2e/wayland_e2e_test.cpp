@@ -19,6 +19,8 @@ namespace {
 
 constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kGreen{0, 255, 0};
+constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kBlue{0, 0, 255};
 // Below the big P.F. line and above the notice: only snow and fireworks are drawn there.
 constexpr Box kSky{0, 330, 1280, 680};
 
@@ -90,6 +92,16 @@ class WaylandTest : public ::testing::Test {
     EXPECT_GE(shot.CountColour(kGreen, kSky), 100) << "no snow in the stored colour";
     EXPECT_GE(shot.Count([](Rgb c) { return !(c == kBlack) && !(c == kGreen); }, kSky), 20)
         << "no fireworks";
+    // The texts: the clock line centred at the top, the big P.F. line, the notice in the
+    // bottom-right corner.
+    const Box clock = shot.BoundsOf(kWhite, Box{0, 0, 1280, 50});
+    EXPECT_NEAR((clock.left + clock.right) / 2, 640, 30) << "no clock line";
+    EXPECT_GE(shot.CountColour(kBlue, Box{0, 100, 1280, 300}), 2000) << "no P.F. line";
+    // The notice's small glyphs are mostly shades of its red.
+    EXPECT_GE(shot.Count([](Rgb c) { return c.r >= 96 && c.g < 48 && c.b < 48; },
+                         Box{900, 680, 1280, 720}),
+              40)
+        << "no notice";
   }
 
   std::optional<HeadlessSway> sway_;

@@ -42,6 +42,7 @@ SceneWindow::SceneWindow(bool toplevel, std::function<void()> showSettings)
   }
   // The layout's DPI follows the output's scale, as Xft.dpi does on X11.
   dpi_ = 96.0f * static_cast<float>(scale_);
+  text_.emplace(dpi_);
   const saver::WholePixelSize design = saver::DesignClientPixels(dpi_);
   Resize(design.width, design.height);
 }
@@ -175,25 +176,21 @@ SizeF SceneWindow::ClientSize() const {
   return {static_cast<float>(frame_.width()), static_cast<float>(frame_.height())};
 }
 
-SizeF SceneWindow::MeasureText(const FontDesign& /*font*/, std::string_view /*utf8*/) {
-  return {};
+SizeF SceneWindow::MeasureText(const FontDesign& font, std::string_view utf8) {
+  return text_->Measure(font, utf8);
 }
 
 void SceneWindow::Repaint(const RectF& area) {
   // Drawn into the frame at once, so that the animation's next pixels land on top of the
   // new text; the compositor gets it with the next frame.
   if (!shown_ || !alive_ || form_ == nullptr) return;
-  const RectF outer = CoveredPixels(area);
-  const PixelRect box{static_cast<int>(outer.left), static_cast<int>(outer.top),
-                      static_cast<int>(outer.width), static_cast<int>(outer.height)};
+  const pango::PixelBox box = pango::PixelsOnSurface(area, frame_.width(), frame_.height());
+  if (box.empty()) return;
   cairo_t* cr = cairo_create(surface_);
-  cairo_rectangle(cr, box.x, box.y, box.width, box.height);
-  cairo_clip(cr);
-  cairo_set_source_rgb(cr, 0, 0, 0);
-  cairo_paint(cr);
+  text_->Paint(cr, box, *form_);
   cairo_destroy(cr);
   cairo_surface_flush(surface_);
-  frame_.MarkDamaged(box);
+  frame_.MarkDamaged({box.left, box.top, box.width(), box.height()});
 }
 
 void SceneWindow::SendDamage() {

@@ -8,8 +8,10 @@
 #include <gtk/gtk.h>
 
 #include <functional>
+#include <optional>
 #include <string_view>
 
+#include "platform/pango/pango_text.hpp"
 #include "platform/wayland/wayland_frame.hpp"
 #include "saver/form1.hpp"
 #include "saver/saver_platform.hpp"
@@ -71,6 +73,7 @@ class SceneWindow final : public saver::SaverWindow {
   GtkWidget* window_ = nullptr;
   cairo_surface_t* surface_ = nullptr;  // the frame's memory, for drawing text and sending
   Frame frame_;
+  std::optional<pango::SceneText> text_;
   int scale_ = 1;
   float dpi_ = 96;
   int screenWidth_ = 0, screenHeight_ = 0;  // the output, in device pixels

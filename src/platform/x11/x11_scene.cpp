@@ -57,7 +57,7 @@ SceneWindow::SceneWindow(Display* display, std::function<void()> showSettings)
                           CopyFromParent, InputOutput, CopyFromParent,
                           CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
   NameWindow(display_, window_);
-  InitDrawing(DefaultVisual(display_, screen), DefaultColormap(display_, screen));
+  InitDrawing(DefaultVisual(display_, screen));
 
   // Key presses are read through an input method so that only keys that yield a
   // character count, in any keyboard layout.
@@ -84,27 +84,22 @@ SceneWindow::SceneWindow(Display* display, Window target)
   width_ = attributes.width;
   height_ = attributes.height;
   XSelectInput(display_, target, kModuleEvents);
-  InitDrawing(attributes.visual, attributes.colormap);
+  InitDrawing(attributes.visual);
 }
 
 SceneWindow::~SceneWindow() {
   if (inputContext_ != nullptr) XDestroyIC(inputContext_);
   if (inputMethod_ != nullptr) XCloseIM(inputMethod_);
-  if (draw_ != nullptr) XftDrawDestroy(draw_);
-  if (blackGc_ != nullptr) XFreeGC(display_, blackGc_);
   pixels_.reset();
-  fonts_.reset();
+  text_.reset();
   if (!module_ && alive_) XDestroyWindow(display_, window_);
   XFlush(display_);
 }
 
-void SceneWindow::InitDrawing(Visual* visual, Colormap colormap) {
-  fonts_.emplace(display_, dpi_);
+void SceneWindow::InitDrawing(Visual* visual) {
+  text_.emplace(display_, window_, visual, width_, height_, dpi_);
   pixels_ = std::make_unique<PixelBatch>(display_, window_, visual);
   pixels_->SetSize(width_, height_);
-  draw_ = XftDrawCreate(display_, window_, visual, colormap);
-  blackGc_ = XCreateGC(display_, window_, 0, nullptr);
-  XSetForeground(display_, blackGc_, 0);
 }
 
 void SceneWindow::Show() {
@@ -232,6 +227,7 @@ void SceneWindow::OnResized(int width, int height) {
   width_ = width;
   height_ = height;
   pixels_->SetSize(width_, height_);
+  text_->SetSize(width_, height_);
   if (shown_) form_->Form_Resize();
 }
 
@@ -319,6 +315,7 @@ void SceneWindow::SetBounds(float left, float top, float width, float height) {
     width_ = w;
     height_ = h;
     pixels_->SetSize(w, h);
+    text_->SetSize(w, h);
   }
 }
 
@@ -327,13 +324,13 @@ SizeF SceneWindow::ClientSize() const {
 }
 
 SizeF SceneWindow::MeasureText(const FontDesign& font, std::string_view utf8) {
-  return fonts_ ? fonts_->Measure(font, utf8) : SizeF{};
+  return text_ ? text_->Measure(font, utf8) : SizeF{};
 }
 
 void SceneWindow::Repaint(const RectF& area) {
   // Painted at once, so that the animation's next pixels land on top of the new text.
-  if (!shown_ || !alive_ || form_ == nullptr || draw_ == nullptr) return;
-  PaintScene(display_, window_, draw_, blackGc_, OuterPixels(area), *form_, *fonts_);
+  if (!shown_ || !alive_ || form_ == nullptr || !text_) return;
+  text_->Paint(area, *form_);
 }
 
 }  // namespace zimoklas::x11

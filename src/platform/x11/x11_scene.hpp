@@ -5,7 +5,6 @@
 // asks and forwards the native events to it.
 #pragma once
 
-#include <X11/Xft/Xft.h>
 #include <X11/Xlib.h>
 
 #include <functional>
@@ -13,8 +12,8 @@
 #include <optional>
 
 #include "platform/x11/x11_display.hpp"
-#include "platform/x11/x11_fonts.hpp"
 #include "platform/x11/x11_pixels.hpp"
+#include "platform/x11/x11_text.hpp"
 #include "saver/form1.hpp"
 #include "saver/saver_platform.hpp"
 
@@ -60,7 +59,7 @@ class SceneWindow final : public saver::SaverWindow {
   void Repaint(const RectF& area) override;
 
  private:
-  void InitDrawing(Visual* visual, Colormap colormap);
+  void InitDrawing(Visual* visual);
   void Handle(XEvent& event);
   void OnKeyPress(XKeyEvent& key);
   void OnResized(int width, int height);
@@ -74,10 +73,8 @@ class SceneWindow final : public saver::SaverWindow {
   float dpi_;
   std::function<void()> showSettings_;
   saver::Form1* form_ = nullptr;
-  std::optional<FontCache> fonts_;
+  std::optional<WindowText> text_;
   std::unique_ptr<PixelBatch> pixels_;
-  XftDraw* draw_ = nullptr;
-  GC blackGc_ = nullptr;
   XIM inputMethod_ = nullptr;
   XIC inputContext_ = nullptr;
   int cursorCount_ = 0;

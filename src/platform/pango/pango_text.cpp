@@ -1,0 +1,261 @@
+// Laying out, measuring and painting the scene's labels with Pango on cairo.
+#include "platform/pango/pango_text.hpp"
+
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/pango/pango_fonts.hpp"
+
+namespace zimoklas::pango {
+namespace {
+
+// Pango keeps positions in 32-bit units of 1/1024 pixel, so one layout must stay far
+// below two million pixels wide. A longer line is laid out in pieces of at most about
+// this many pixels (an advance is at most about two ems), placed side by side.
+constexpr double kPiecePixels = 250000;
+constexpr std::size_t kMinPieceBytes = 64;
+constexpr std::size_t kMaxPieceBytes = 4096;
+// Lines kept with their pieces' widths: enough for each label's current and last text.
+constexpr std::size_t kCachedLines = 2 * saver::kLabelCount;
+
+double ToPixels(int pangoUnits) {
+  return static_cast<double>(pangoUnits) / PANGO_SCALE;
+}
+
+// A piece may not start with a character that belongs to the one before it: a mark, a
+// variation selector, an emoji modifier or tag, or either side of a joiner.
+bool ContinuesCluster(gunichar c, gunichar previous) {
+  return g_unichar_ismark(c) != FALSE || c == 0x200D || previous == 0x200D ||
+         (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0x1F3FB && c <= 0x1F3FF) ||
+         (c >= 0xE0020 && c <= 0xE007F);
+}
+
+struct Font {
+  std::string face;
+  float points = 0;
+  bool bold = false;
+  PangoFontDescription* description = nullptr;
+};
+
+struct Piece {
+  std::size_t start = 0;
+  std::size_t length = 0;
+  double width = 0;
+};
+
+struct Line {
+  std::size_t font = 0;
+  std::string source;  // the text as asked for
+  std::string text;    // the same as valid UTF-8
+  std::vector<Piece> pieces;
+  bool rightToLeft = false;
+  double width = 0;
+  double height = 0;
+  std::uint64_t lastUse = 0;
+};
+
+// Byte ranges of at most about `limit` bytes that end on character boundaries outside
+// clusters; one range for a short text.
+std::vector<Piece> SplitIntoPieces(const std::string& text, std::size_t limit) {
+  std::vector<Piece> pieces;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = std::min(text.size(), start + limit);
+    if (end < text.size()) {
+      const char* begin = text.c_str();
+      const char* cut = g_utf8_find_prev_char(begin, begin + end + 1);
+      while (cut != nullptr && cut > begin + start) {
+        const char* before = g_utf8_prev_char(cut);
+        if (!ContinuesCluster(g_utf8_get_char(cut), g_utf8_get_char(before))) break;
+        cut = before;
+      }
+      // One cluster longer than the limit stays whole.
+      end = (cut == nullptr || cut <= begin + start)
+                ? static_cast<std::size_t>(g_utf8_next_char(begin + start) - begin)
+                : static_cast<std::size_t>(cut - begin);
+    }
+    pieces.push_back({start, end - start, 0});
+    start = end;
+  }
+  return pieces;
+}
+
+}  // namespace
+
+struct SceneText::Impl {
+  explicit Impl(float dpi)
+      : dpi(dpi), context(pango_font_map_create_context(pango_cairo_font_map_get_default())) {
+    // The same look on every surface: grey antialiasing (no colour fringes on the
+    // labels' pure colours) and advances in whole pixels.
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+    pango_cairo_context_set_font_options(context, options);
+    cairo_font_options_destroy(options);
+    layout = pango_layout_new(context);
+    // A label is one line: a line break in its text shows as a glyph.
+    pango_layout_set_single_paragraph_mode(layout, TRUE);
+  }
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+  ~Impl() {
+    for (const Font& f : fonts) pango_font_description_free(f.description);
+    g_object_unref(layout);
+    g_object_unref(context);
+  }
+
+  std::size_t FontIndex(const FontDesign& design) {
+    for (std::size_t i = 0; i < fonts.size(); ++i) {
+      const Font& f = fonts[i];
+      if (f.face == design.face && f.points == design.points && f.bold == design.bold) return i;
+    }
+    PangoFontDescription* description = pango_font_description_new();
+    pango_font_description_set_family(description, FamilyFor(design.face));
+    pango_font_description_set_weight(description,
+                                      design.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    const double em = std::max(1.0, static_cast<double>(design.EmPixels(dpi)));
+    pango_font_description_set_absolute_size(description, em * PANGO_SCALE);
+    fonts.push_back({std::string(design.face), design.points, design.bold, description});
+    return fonts.size() - 1;
+  }
+
+  // Lays out one piece of a line; `whole` lets Pango find the text's direction itself.
+  void Lay(const Line& line, const Piece& piece, bool whole) {
+    pango_context_set_base_dir(context,
+                               line.rightToLeft ? PANGO_DIRECTION_RTL : PANGO_DIRECTION_LTR);
+    pango_layout_context_changed(layout);
+    pango_layout_set_auto_dir(layout, whole ? TRUE : FALSE);
+    pango_layout_set_font_description(layout, fonts[line.font].description);
+    pango_layout_set_text(layout, line.text.c_str() + piece.start, static_cast<int>(piece.length));
+  }
+
+  PangoRectangle Logical() const {
+    PangoRectangle logical{};
+    pango_layout_get_extents(layout, nullptr, &logical);
+    return logical;
+  }
+
+  const Line& LineFor(const FontDesign& design, std::string_view utf8) {
+    const std::size_t font = FontIndex(design);
+    ++uses;
+    for (Line& line : lines) {
+      if (line.font == font && line.source == utf8) {
+        line.lastUse = uses;
+        return line;
+      }
+    }
+    Line line;
+    line.font = font;
+    line.source = std::string(utf8);
+    gchar* valid = g_utf8_make_valid(line.source.data(), static_cast<gssize>(line.source.size()));
+    line.text = valid;
+    g_free(valid);
+    line.lastUse = uses;
+
+    const double em = std::max(1.0, static_cast<double>(design.EmPixels(dpi)));
+    const auto limit = std::clamp(static_cast<std::size_t>(kPiecePixels / (2 * em)), kMinPieceBytes,
+                                  kMaxPieceBytes);
+    line.pieces = SplitIntoPieces(line.text, limit);
+    if (line.pieces.empty()) {
+      Lay(line, Piece{}, true);
+      line.height = ToPixels(Logical().height);
+    } else if (line.pieces.size() > 1) {
+      // The first piece tells the direction in which the pieces follow each other.
+      Lay(line, line.pieces.front(), true);
+      line.rightToLeft =
+          pango_layout_get_line_readonly(layout, 0)->resolved_dir == PANGO_DIRECTION_RTL;
+    }
+    const bool whole = line.pieces.size() == 1;
+    for (Piece& piece : line.pieces) {
+      Lay(line, piece, whole);
+      const PangoRectangle logical = Logical();
+      piece.width = ToPixels(logical.width);
+      line.width += piece.width;
+      line.height = std::max(line.height, ToPixels(logical.height));
+    }
+
+    if (lines.size() < kCachedLines) {
+      lines.push_back(std::move(line));
+      return lines.back();
+    }
+    Line& oldest = *std::min_element(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
+      return a.lastUse < b.lastUse;
+    });
+    oldest = std::move(line);
+    return oldest;
+  }
+
+  float dpi;
+  PangoContext* context;
+  PangoLayout* layout = nullptr;  // reused for every piece laid out
+  std::vector<Font> fonts;
+  std::vector<Line> lines;
+  std::uint64_t uses = 0;
+};
+
+PixelBox PixelsOnSurface(const RectF& area, int width, int height) {
+  // Computed in double precision and clamped before any conversion, so that a line
+  // millions of pixels wide keeps to the surface.
+  const auto clamp = [](float v, int limit) {
+    return static_cast<int>(std::clamp(static_cast<double>(v), 0.0, static_cast<double>(limit)));
+  };
+  const RectF outer = CoveredPixels(area);
+  PixelBox box{clamp(outer.left, width), clamp(outer.top, height), clamp(outer.right(), width),
+               clamp(outer.bottom(), height)};
+  if (box.empty()) return {};
+  return box;
+}
+
+SceneText::SceneText(float dpi) : impl_(std::make_unique<Impl>(dpi)) {}
+
+SceneText::~SceneText() = default;
+
+SizeF SceneText::Measure(const FontDesign& font, std::string_view utf8) {
+  const Line& line = impl_->LineFor(font, utf8);
+  return {static_cast<float>(line.width), static_cast<float>(line.height)};
+}
+
+void SceneText::Paint(cairo_t* cairo, const PixelBox& area, const saver::Form1& form) {
+  if (area.empty()) return;
+  cairo_save(cairo);
+  cairo_rectangle(cairo, area.left, area.top, area.width(), area.height());
+  cairo_clip(cairo);
+  cairo_set_source_rgb(cairo, 0, 0, 0);
+  cairo_paint(cairo);
+  for (const saver::SceneLabel* label : form.LabelsInPaintOrder()) {
+    if (label->caption.empty()) continue;
+    const RectF bounds = label->Bounds();
+    if (bounds.left >= static_cast<float>(area.right) ||
+        bounds.right() <= static_cast<float>(area.left) ||
+        bounds.top >= static_cast<float>(area.bottom) ||
+        bounds.bottom() <= static_cast<float>(area.top)) {
+      continue;
+    }
+    const Line& line = impl_->LineFor(label->design->font, label->caption);
+    const Colour colour = label->design->colour;
+    cairo_set_source_rgb(cairo, RedOf(colour) / 255.0, GreenOf(colour) / 255.0,
+                         BlueOf(colour) / 255.0);
+    // Whole pixels, ties to even, as everywhere in the scene.
+    const double left = std::nearbyint(static_cast<double>(label->left));
+    const double top = std::nearbyint(static_cast<double>(label->top));
+    double offset = 0;
+    for (const Piece& piece : line.pieces) {
+      const double x = line.rightToLeft ? left + line.width - offset - piece.width : left + offset;
+      offset += piece.width;
+      // Only the pieces on the area are laid out again and drawn.
+      if (x >= area.right || x + piece.width <= area.left) continue;
+      impl_->Lay(line, piece, line.pieces.size() == 1);
+      const PangoRectangle logical = impl_->Logical();
+      cairo_move_to(cairo, x - ToPixels(logical.x), top - ToPixels(logical.y));
+      pango_cairo_show_layout(cairo, impl_->layout);
+    }
+  }
+  cairo_restore(cairo);
+}
+
+}  // namespace zimoklas::pango

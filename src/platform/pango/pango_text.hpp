@@ -1,0 +1,49 @@
+// The scene's labels through Pango on any cairo surface: a label's extent, and the repaint
+// of an area (black, then the labels in paint order, nothing outside it). Font fallback,
+// shaping and right-to-left text come from Pango.
+#pragma once
+
+#include <cairo.h>
+
+#include <memory>
+#include <string_view>
+
+#include "common/geometry.hpp"
+#include "saver/form1.hpp"
+
+namespace zimoklas::pango {
+
+// Whole pixels of a surface; right and bottom exclusive.
+struct PixelBox {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  bool empty() const { return right <= left || bottom <= top; }
+  int width() const { return right - left; }
+  int height() const { return bottom - top; }
+};
+
+// The whole pixels that `area` touches on a surface of `width` x `height` pixels; empty
+// when it lies off the surface, however far off.
+PixelBox PixelsOnSurface(const RectF& area, int width, int height);
+
+class SceneText {
+ public:
+  // Fonts at their design sizes for `dpi`.
+  explicit SceneText(float dpi);
+  SceneText(const SceneText&) = delete;
+  SceneText& operator=(const SceneText&) = delete;
+  ~SceneText();
+
+  // The logical extent of a one-line text: its advance and the font's line height. An
+  // empty text keeps the line's height.
+  SizeF Measure(const FontDesign& font, std::string_view utf8);
+
+  // Fills `area` black, then draws the labels' glyphs over it in paint order, clipped
+  // to it. A line wider than the surface shows the part that lies on it.
+  void Paint(cairo_t* cairo, const PixelBox& area, const saver::Form1& form);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zimoklas::pango
