@@ -17,8 +17,7 @@ bool Set(const char* value) {
 }  // namespace
 
 std::string WaylandSocketPath(const DisplayEnvironment& environment) {
-  const std::string name =
-      Set(environment.waylandDisplay) ? environment.waylandDisplay : "wayland-0";
+  std::string name = Set(environment.waylandDisplay) ? environment.waylandDisplay : "wayland-0";
   if (name.front() == '/') return name;
   if (!Set(environment.runtimeDir)) return {};
   return std::string(environment.runtimeDir) + "/" + name;
