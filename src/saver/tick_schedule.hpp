@@ -1,12 +1,22 @@
 // The deadlines of the scene's timers on a monotonic clock: each deadline lies one period
 // after the last, so ticks do not drift, and after a stall the missed ones are given up
-// instead of being run back to back.
+// instead of being run back to back. And what the benchmarks learn of each tick.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 
 namespace zimoklas::saver {
+
+// Told about every animation tick once its drawing has been handed on: the deadline it
+// ran for, when the loop woke up for it, and when its drawing was done. The benchmarks
+// measure the delays with it.
+class TickObserver {
+ public:
+  virtual ~TickObserver() = default;
+  virtual void AfterTick(std::chrono::nanoseconds deadline, std::chrono::nanoseconds woke,
+                         std::chrono::nanoseconds drawn) = 0;
+};
 
 // An animation tick later than this many periods is a stall (suspend, a stopped process).
 inline constexpr int kStallPeriods = 4;

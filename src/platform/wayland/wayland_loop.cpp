@@ -6,7 +6,6 @@
 #include <csignal>
 #include <ctime>
 
-#include "saver/tick_schedule.hpp"
 
 namespace zimoklas::wayland {
 namespace {
@@ -57,6 +56,9 @@ gboolean DispatchTimers(GSource* source, GSourceFunc /*callback*/, gpointer /*da
   if (loop.ticks.Due(now)) {
     loop.form.Timer1_Timer(loop.window.frame());
     ++loop.stats.ticks;
+    if (loop.stats.observer != nullptr) {
+      loop.stats.observer->AfterTick(loop.ticks.next(), now, Now());
+    }
     loop.stats.skipped += loop.ticks.Advance(now);
   } else if (loop.clockTicks.Due(now)) {
     loop.form.Timer2_Timer();

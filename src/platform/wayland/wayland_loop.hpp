@@ -8,6 +8,7 @@
 
 #include "platform/wayland/wayland_scene.hpp"
 #include "saver/form1.hpp"
+#include "saver/tick_schedule.hpp"
 
 namespace zimoklas::wayland {
 
@@ -15,6 +16,8 @@ struct LoopStats {
   std::uint64_t ticks = 0;       // animation ticks run
   std::uint64_t skipped = 0;     // ticks given up after a stall
   std::uint64_t clockTicks = 0;  // clock ticks run
+  // Told about each tick once it has written into the frame.
+  saver::TickObserver* observer = nullptr;
 };
 
 enum class LoopEnd : std::uint8_t { WindowGone, Signalled, TimeUp };

@@ -204,6 +204,8 @@ void SceneWindow::SendDamage() {
                                         ((r.y + r.height + scale_ - 1) / scale_) - top};
     cairo_region_union_rectangle(region, &logical);
   });
+  ++damagedFrames_;
+  damageBoxes_ += static_cast<std::uint64_t>(cairo_region_num_rectangles(region));
   gtk_widget_queue_draw_region(window_, region);
   cairo_region_destroy(region);
 }

@@ -36,6 +36,9 @@ class SceneWindow final : public saver::SaverWindow {
   bool alive() const { return alive_; }
   Frame& frame() { return frame_; }
   SurfaceKind surfaceKind() const { return kind_; }
+  // Frames that sent damage, and the damage boxes they named (for the benchmark).
+  std::uint64_t damagedFrames() const { return damagedFrames_; }
+  std::uint64_t damageBoxes() const { return damageBoxes_; }
   // Run when the window is destroyed (the loop ends then).
   void OnGone(std::function<void()> gone) { gone_ = std::move(gone); }
 
@@ -78,6 +81,8 @@ class SceneWindow final : public saver::SaverWindow {
   float dpi_ = 96;
   int screenWidth_ = 0, screenHeight_ = 0;  // the output, in device pixels
   int cursorCount_ = 0;
+  std::uint64_t damagedFrames_ = 0;
+  std::uint64_t damageBoxes_ = 0;
   bool shown_ = false;
   bool alive_ = true;
 };

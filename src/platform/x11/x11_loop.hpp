@@ -8,6 +8,7 @@
 
 #include "platform/x11/x11_scene.hpp"
 #include "saver/form1.hpp"
+#include "saver/tick_schedule.hpp"
 
 namespace zimoklas::x11 {
 
@@ -28,15 +29,8 @@ class EndingSignals {
   int fd_ = -1;
 };
 
-// Told about every animation tick once its drawing has been flushed: the deadline it
-// ran for, when the loop woke up for it, and when the flush returned. The benchmark
-// measures the delays with it.
-class TickObserver {
- public:
-  virtual ~TickObserver() = default;
-  virtual void AfterTick(std::chrono::nanoseconds deadline, std::chrono::nanoseconds woke,
-                         std::chrono::nanoseconds drawn) = 0;
-};
+// Told about every animation tick once its drawing has been flushed.
+using TickObserver = saver::TickObserver;
 
 struct LoopStats {
   std::uint64_t ticks = 0;       // animation ticks run
