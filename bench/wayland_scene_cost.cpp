@@ -4,7 +4,7 @@
 // frame, peak RSS, heap allocations per tick, and the damage each frame sends. It runs
 // in the compositor that WAYLAND_DISPLAY names (scripts/bench starts a headless sway).
 //
-//   wayland_scene_cost [--seconds N] [--warmup N] [--compositor PID]
+//   wayland_scene_cost [--seconds N] [--warmup N] [--compositor PID] [--surface layer|toplevel]
 #include <gtk/gtk.h>
 #include <unistd.h>
 
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   x11::PosixClock clock;
   zb::ZeroDraws random;
   settings::Module1 module1;
-  wayland::SceneWindow window(false, [] {});
+  wayland::SceneWindow window(options.toplevel, [] {});
   saver::Form1 form(window, store, clock, random, module1);
   window.Attach(&form);
   if (form.Form_Load("/s") != saver::Mode::Saver) return 1;
@@ -103,8 +103,11 @@ int main(int argc, char** argv) {
   report.Add("damage_boxes_per_frame",
              frames > 0 ? static_cast<double>(window.damageBoxes() - boxesBefore) / frames : 0,
              "1/frame", "damage boxes a frame");
-  report.Print("wayland_scene_cost: the Wayland scene at " +
-               std::to_string(static_cast<int>(size.width)) + " x " +
+  report.Print(std::string("wayland_scene_cost: the Wayland scene (") +
+               (window.surfaceKind() == wayland::SurfaceKind::LayerSurface
+                    ? "layer surface"
+                    : "fullscreen toplevel") +
+               ") at " + std::to_string(static_cast<int>(size.width)) + " x " +
                std::to_string(static_cast<int>(size.height)) + ", pools full");
   return 0;
 }

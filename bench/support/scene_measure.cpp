@@ -100,6 +100,8 @@ bool ParseSceneOptions(int argc, char** argv, SceneOptions& options) {
       options.seconds = std::atof(value);
     } else if (std::strcmp(argv[i], "--warmup") == 0) {
       options.warmup = std::atof(value);
+    } else if (std::strcmp(argv[i], "--surface") == 0) {
+      options.toplevel = std::strcmp(value, "toplevel") == 0;
     } else if (std::strcmp(argv[i], "--compositor") == 0) {
       options.compositor = std::atoi(value);
     } else {

@@ -86,9 +86,11 @@ struct SceneOptions {
   int height = 1080;
   double seconds = 20;
   double warmup = 2;
-  int compositor = -1;  // --compositor PID: whose CPU to read (Wayland)
+  int compositor = -1;    // --compositor PID: whose CPU to read (Wayland)
+  bool toplevel = false;  // --surface toplevel: the fallback surface (Wayland)
 };
-// --size WxH | --size display, --seconds N, --warmup N, --compositor PID.
+// --size WxH | --size display, --seconds N, --warmup N, --compositor PID,
+// --surface layer|toplevel.
 bool ParseSceneOptions(int argc, char** argv, SceneOptions& options);
 
 // The machine's own wake-up delay, for comparison: a process that does nothing but sleep

@@ -33,20 +33,21 @@ TEST(WaylandFrame, LastWriteWinsAndWritesOutsideAreDropped) {
 }
 
 TEST(WaylandFrame, DamageIsTheWrittenTilesOnceMergedAlongRowsAndClipped) {
+  constexpr int T = Frame::kTile;
   Frame frame;
-  frame.SetSize(100, 40);  // tiles of 16: 7 columns (the last 4 wide), 3 rows (the last 8)
+  frame.SetSize((3 * T) + 4, T + 8);  // 4 columns of tiles (the last 4 wide), 2 rows (the last 8)
   EXPECT_TRUE(Damage(frame).empty());
   frame.SetPixel(1, 1, 1);
-  frame.SetPixel(17, 2, 1);   // the next tile: one run with the first
-  frame.SetPixel(99, 39, 1);  // the corner tile, clipped to the frame
-  frame.SetPixel(50, 20, 1);
-  const std::vector<PixelRect> expected = {{0, 0, 32, 16}, {48, 16, 16, 16}, {96, 32, 4, 8}};
+  frame.SetPixel(T + 1, 2, 1);            // the next tile: one run with the first
+  frame.SetPixel((3 * T) + 3, T + 7, 1);  // the corner tile, clipped to the frame
+  frame.SetPixel(T + 2, T + 2, 1);
+  const std::vector<PixelRect> expected = {{0, 0, 2 * T, T}, {T, T, T, 8}, {3 * T, T, 4, 8}};
   EXPECT_EQ(Damage(frame), expected);
   // Taken damage is forgotten; an area drawn otherwise (a label) is marked as a whole.
   EXPECT_FALSE(frame.damaged());
   EXPECT_TRUE(Damage(frame).empty());
-  frame.MarkDamaged({20, 10, 30, 4});
-  const std::vector<PixelRect> label = {{16, 0, 48, 16}};
+  frame.MarkDamaged({T + 4, 3, T, 2});
+  const std::vector<PixelRect> label = {{T, 0, 2 * T, T}};
   EXPECT_EQ(Damage(frame), label);
   frame.MarkDamaged({-50, -50, 10, 10});
   EXPECT_FALSE(frame.damaged());

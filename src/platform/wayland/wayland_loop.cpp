@@ -6,7 +6,6 @@
 #include <csignal>
 #include <ctime>
 
-
 namespace zimoklas::wayland {
 namespace {
 
@@ -65,6 +64,7 @@ gboolean DispatchTimers(GSource* source, GSourceFunc /*callback*/, gpointer /*da
     ++loop.stats.clockTicks;
     loop.clockTicks.Advance(now);
   }
+  loop.window.Present();
   SetReadyTime(source, std::min(loop.ticks.next(), loop.clockTicks.next()));
   return G_SOURCE_CONTINUE;
 }

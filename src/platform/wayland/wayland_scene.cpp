@@ -1,6 +1,7 @@
 // The scene window's native side on Wayland: the surface, its input and its frames.
 #include "platform/wayland/wayland_scene.hpp"
 
+#include <gdk/gdkwayland.h>
 #include <gtk-layer-shell.h>
 
 #include <algorithm>
@@ -48,6 +49,7 @@ SceneWindow::SceneWindow(bool toplevel, std::function<void()> showSettings)
 }
 
 SceneWindow::~SceneWindow() {
+  pixels_.reset();
   if (window_ != nullptr) gtk_widget_destroy(window_);
   if (surface_ != nullptr) cairo_surface_destroy(surface_);
 }
@@ -99,7 +101,7 @@ void SceneWindow::Create() {
                      return TRUE;
                    }),
                    this);
-  gtk_widget_add_tick_callback(window_, &OnFrameTick, this, nullptr);
+  frameTick_ = gtk_widget_add_tick_callback(window_, &OnFrameTick, this, nullptr);
 }
 
 void SceneWindow::Show() {
@@ -113,6 +115,39 @@ void SceneWindow::Show() {
 
 void SceneWindow::OnRealize(GtkWidget* /*widget*/, gpointer self) {
   static_cast<SceneWindow*>(self)->ApplyCursor();
+}
+
+void SceneWindow::AddSubsurface() {
+  triedSubsurface_ = true;
+  GdkDisplay* display = gtk_widget_get_display(window_);
+  if (!GDK_IS_WAYLAND_DISPLAY(display)) return;
+  auto pixels = std::make_unique<SurfacePixels>(
+      gdk_wayland_display_get_wl_display(display),
+      gdk_wayland_window_get_wl_surface(gtk_widget_get_window(window_)),
+      kind_ == SurfaceKind::LayerSurface, frame_);
+  if (!pixels->ok()) return;
+  pixels_ = std::move(pixels);
+  gtk_widget_remove_tick_callback(window_, frameTick_);
+  frameTick_ = 0;
+}
+
+void SceneWindow::Present() {
+  // The scene's pixels go on a subsurface of the window's surface, made once the surface
+  // has its role: compositors follow the subsurfaces that a mapped surface gains. GTK
+  // paints the window itself only once, black, underneath.
+  if (pixels_ == nullptr && !triedSubsurface_ && window_ != nullptr &&
+      gtk_widget_get_mapped(window_) != FALSE) {
+    AddSubsurface();
+  }
+  if (pixels_ != nullptr) pixels_->Present(scale_);
+}
+
+std::uint64_t SceneWindow::damagedFrames() const {
+  return pixels_ != nullptr ? pixels_->commits() : damagedFrames_;
+}
+
+std::uint64_t SceneWindow::damageBoxes() const {
+  return pixels_ != nullptr ? pixels_->damageBoxes() : damageBoxes_;
 }
 
 void SceneWindow::ApplyCursor() {
@@ -153,6 +188,7 @@ void SceneWindow::ShowSettingsWindow() {
 void SceneWindow::Destroy() {
   if (!alive_) return;
   alive_ = false;
+  pixels_.reset();
   if (window_ != nullptr) {
     gtk_widget_destroy(window_);
     window_ = nullptr;
@@ -194,7 +230,8 @@ void SceneWindow::Repaint(const RectF& area) {
 }
 
 void SceneWindow::SendDamage() {
-  if (!frame_.damaged() || window_ == nullptr) return;
+  // Only without a subsurface of its own: the frame then goes through GTK's painting.
+  if (pixels_ != nullptr || !frame_.damaged() || window_ == nullptr) return;
   // Invalidated in the surface's logical pixels, rounded outwards.
   cairo_region_t* region = cairo_region_create();
   frame_.TakeDamage([&](const PixelRect& r) {
@@ -217,6 +254,11 @@ gboolean SceneWindow::OnFrameTick(GtkWidget* /*widget*/, GdkFrameClock* /*clock*
 
 gboolean SceneWindow::OnDraw(GtkWidget* /*widget*/, cairo_t* cr, gpointer self) {
   auto* scene = static_cast<SceneWindow*>(self);
+  if (scene->pixels_ != nullptr) {
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_paint(cr);
+    return TRUE;
+  }
   // One frame pixel to one device pixel; GTK has clipped to what was invalidated.
   cairo_surface_mark_dirty(scene->surface_);
   cairo_scale(cr, 1.0 / scene->scale_, 1.0 / scene->scale_);

@@ -1,17 +1,20 @@
 // The scene window Form1 on Wayland, through GTK's Wayland backend: a layer surface in
 // the overlay layer over one whole output where the compositor offers layer-shell, else
-// a fullscreen toplevel. The frame is the scene's own memory; each frame of the
-// compositor's clock sends only what was drawn into it since the last one.
+// a fullscreen toplevel. The frame is the scene's own memory; its pixels go to the
+// compositor on a subsurface of the scene's own, each commit with only what was drawn
+// since the last one.
 #pragma once
 
 #include <cairo.h>
 #include <gtk/gtk.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 
 #include "platform/pango/pango_text.hpp"
+#include "platform/wayland/wayland_buffers.hpp"
 #include "platform/wayland/wayland_frame.hpp"
 #include "saver/form1.hpp"
 #include "saver/saver_platform.hpp"
@@ -36,9 +39,12 @@ class SceneWindow final : public saver::SaverWindow {
   bool alive() const { return alive_; }
   Frame& frame() { return frame_; }
   SurfaceKind surfaceKind() const { return kind_; }
-  // Frames that sent damage, and the damage boxes they named (for the benchmark).
-  std::uint64_t damagedFrames() const { return damagedFrames_; }
-  std::uint64_t damageBoxes() const { return damageBoxes_; }
+  // Sends what the frame gained since the last commit, when the compositor is ready for
+  // it; the loop calls this after each tick.
+  void Present();
+  // Commits that sent damage, and the damage boxes they named (for the benchmark).
+  std::uint64_t damagedFrames() const;
+  std::uint64_t damageBoxes() const;
   // Run when the window is destroyed (the loop ends then).
   void OnGone(std::function<void()> gone) { gone_ = std::move(gone); }
 
@@ -61,6 +67,7 @@ class SceneWindow final : public saver::SaverWindow {
   void Create();
   void Resize(int width, int height);
   void ApplyCursor();
+  void AddSubsurface();
   void SendDamage();
   static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
   static void OnSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self);
@@ -74,8 +81,11 @@ class SceneWindow final : public saver::SaverWindow {
   std::function<void()> gone_;
   saver::Form1* form_ = nullptr;
   GtkWidget* window_ = nullptr;
-  cairo_surface_t* surface_ = nullptr;  // the frame's memory, for drawing text and sending
+  cairo_surface_t* surface_ = nullptr;  // the frame's memory, for drawing text
   Frame frame_;
+  std::unique_ptr<SurfacePixels> pixels_;
+  guint frameTick_ = 0;  // GTK's frame clock, used only without a subsurface
+  bool triedSubsurface_ = false;
   std::optional<pango::SceneText> text_;
   int scale_ = 1;
   float dpi_ = 96;

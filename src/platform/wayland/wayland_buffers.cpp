@@ -1,0 +1,205 @@
+// The scene's own buffers on a subsurface of its window.
+#include "platform/wayland/wayland_buffers.hpp"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace zimoklas::wayland {
+namespace {
+
+constexpr int kTileShift = Frame::kTileShift;
+
+}  // namespace
+
+void SurfacePixels::OnGlobal(void* self, wl_registry* registry, std::uint32_t name,
+                             const char* interface, std::uint32_t version) {
+  auto* pixels = static_cast<SurfacePixels*>(self);
+  const std::string_view which(interface);
+  // Damage in buffer pixels needs a compositor of version 4.
+  if (which == wl_compositor_interface.name && version >= 4) {
+    pixels->compositor_ =
+        static_cast<wl_compositor*>(wl_registry_bind(registry, name, &wl_compositor_interface, 4));
+  } else if (which == wl_shm_interface.name) {
+    pixels->shm_ = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+  } else if (which == wl_subcompositor_interface.name) {
+    pixels->subcompositor_ = static_cast<wl_subcompositor*>(
+        wl_registry_bind(registry, name, &wl_subcompositor_interface, 1));
+  }
+}
+
+void SurfacePixels::OnGlobalRemove(void* /*self*/, wl_registry* /*registry*/,
+                                   std::uint32_t /*name*/) {}
+
+SurfacePixels::SurfacePixels(wl_display* display, wl_surface* parent, bool commitParent,
+                             Frame& frame)
+    : frame_(frame), parent_(parent), commitParent_(commitParent) {
+  // The globals are read on a queue of their own, so that none of GTK's events is
+  // handled here; what is bound then goes back to the connection's own queue.
+  wl_event_queue* queue = wl_display_create_queue(display);
+  auto* wrapped = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
+  wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapped), queue);
+  wl_registry* registry = wl_display_get_registry(wrapped);
+  static const wl_registry_listener listener = {&OnGlobal, &OnGlobalRemove};
+  wl_registry_add_listener(registry, &listener, this);
+  wl_display_roundtrip_queue(display, queue);
+  wl_registry_destroy(registry);
+  wl_proxy_wrapper_destroy(wrapped);
+  for (void* global : {static_cast<void*>(compositor_), static_cast<void*>(shm_),
+                       static_cast<void*>(subcompositor_)}) {
+    if (global != nullptr) wl_proxy_set_queue(static_cast<wl_proxy*>(global), nullptr);
+  }
+  wl_event_queue_destroy(queue);
+  if (compositor_ == nullptr || shm_ == nullptr || subcompositor_ == nullptr) return;
+
+  surface_ = wl_compositor_create_surface(compositor_);
+  subsurface_ = wl_subcompositor_get_subsurface(subcompositor_, surface_, parent);
+  // Its commits show at once, not with the window's; input goes to the window below.
+  wl_subsurface_set_desync(subsurface_);
+  wl_region* none = wl_compositor_create_region(compositor_);
+  wl_surface_set_input_region(surface_, none);
+  wl_region_destroy(none);
+}
+
+SurfacePixels::~SurfacePixels() {
+  if (frameCallback_ != nullptr) wl_callback_destroy(frameCallback_);
+  for (Buffer& buffer : buffers_) Release(buffer);
+  if (subsurface_ != nullptr) wl_subsurface_destroy(subsurface_);
+  if (surface_ != nullptr) wl_surface_destroy(surface_);
+  if (subcompositor_ != nullptr) wl_subcompositor_destroy(subcompositor_);
+  if (shm_ != nullptr) wl_shm_destroy(shm_);
+  if (compositor_ != nullptr) wl_compositor_destroy(compositor_);
+}
+
+void SurfacePixels::Release(Buffer& buffer) {
+  if (buffer.buffer != nullptr) wl_buffer_destroy(buffer.buffer);
+  if (buffer.pixels != nullptr) munmap(buffer.pixels, buffer.bytes);
+  buffer = Buffer{};
+}
+
+bool SurfacePixels::Allocate(Buffer& buffer) {
+  const int stride = width_ * 4;
+  buffer.bytes = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height_);
+  const int fd = memfd_create("zimoklas-frame", MFD_CLOEXEC);
+  if (fd < 0 || ftruncate(fd, static_cast<off_t>(buffer.bytes)) != 0) {
+    if (fd >= 0) close(fd);
+    return false;
+  }
+  void* memory = mmap(nullptr, buffer.bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (memory == MAP_FAILED) {
+    close(fd);
+    return false;
+  }
+  buffer.pixels = static_cast<std::uint32_t*>(memory);
+  wl_shm_pool* pool = wl_shm_create_pool(shm_, fd, static_cast<std::int32_t>(buffer.bytes));
+  buffer.buffer =
+      wl_shm_pool_create_buffer(pool, 0, width_, height_, stride, WL_SHM_FORMAT_XRGB8888);
+  wl_shm_pool_destroy(pool);
+  close(fd);
+  static const wl_buffer_listener listener = {&OnBufferRelease};
+  wl_buffer_add_listener(buffer.buffer, &listener, this);
+  // A new buffer differs from the frame everywhere.
+  buffer.stale.assign(static_cast<std::size_t>(tileColumns_) * tileRows_, 1);
+  return true;
+}
+
+void SurfacePixels::OnBufferRelease(void* self, wl_buffer* released) {
+  auto* pixels = static_cast<SurfacePixels*>(self);
+  for (Buffer& buffer : pixels->buffers_) {
+    if (buffer.buffer == released) buffer.busy = false;
+  }
+  // A commit that found no free buffer goes out now.
+  if (pixels->frameCallback_ == nullptr) pixels->Present(pixels->scale_);
+}
+
+void SurfacePixels::OnFrameDone(void* self, wl_callback* callback, std::uint32_t /*time*/) {
+  auto* pixels = static_cast<SurfacePixels*>(self);
+  wl_callback_destroy(callback);
+  pixels->frameCallback_ = nullptr;
+  pixels->Present(pixels->scale_);
+}
+
+void SurfacePixels::Present(int scale) {
+  if (!ok() || frameCallback_ != nullptr) return;
+  if (frame_.width() != width_ || frame_.height() != height_) {
+    // A new size: new buffers, each sent whole.
+    for (Buffer& buffer : buffers_) Release(buffer);
+    width_ = frame_.width();
+    height_ = frame_.height();
+    tileColumns_ = static_cast<std::uint32_t>((width_ + Frame::kTile - 1) >> kTileShift);
+    tileRows_ = static_cast<std::uint32_t>((height_ + Frame::kTile - 1) >> kTileShift);
+    frame_.MarkDamaged({0, 0, width_, height_});
+  }
+  if (!frame_.damaged() && scale == scale_) return;
+  Buffer* target = nullptr;
+  for (Buffer& buffer : buffers_) {
+    if (!buffer.busy) {
+      target = &buffer;
+      break;
+    }
+  }
+  if (target == nullptr || width_ <= 0 || height_ <= 0) return;  // a release brings it back
+  if (target->buffer == nullptr && !Allocate(*target)) return;
+  if (scale != scale_) {
+    scale_ = scale;
+    wl_surface_set_buffer_scale(surface_, scale);
+  }
+  Commit(*target);
+}
+
+void SurfacePixels::Commit(Buffer& target) {
+  // What the ticks wrote since the last commit: damage now, and stale in every buffer.
+  std::uint64_t boxes = 0;
+  frame_.TakeDamage([&](const PixelRect& r) {
+    wl_surface_damage_buffer(surface_, r.x, r.y, r.width, r.height);
+    ++boxes;
+    const std::size_t row = static_cast<std::size_t>(r.y >> kTileShift) * tileColumns_;
+    const auto first = static_cast<std::size_t>(r.x >> kTileShift);
+    const auto last = static_cast<std::size_t>((r.x + r.width + Frame::kTile - 1) >> kTileShift);
+    for (Buffer& buffer : buffers_) {
+      if (!buffer.stale.empty()) {
+        std::fill(buffer.stale.begin() + static_cast<std::ptrdiff_t>(row + first),
+                  buffer.stale.begin() + static_cast<std::ptrdiff_t>(row + last), 1);
+      }
+    }
+  });
+  // Bring the target up to date: its stale tiles, a run of them at a time.
+  const std::uint32_t* source = frame_.data();
+  for (std::uint32_t tileRow = 0; tileRow < tileRows_; ++tileRow) {
+    std::uint8_t* line = &target.stale[static_cast<std::size_t>(tileRow) * tileColumns_];
+    for (std::uint32_t column = 0; column < tileColumns_;) {
+      if (line[column] == 0) {
+        ++column;
+        continue;
+      }
+      const std::uint32_t first = column;
+      while (column < tileColumns_ && line[column] != 0) line[column++] = 0;
+      const int x = static_cast<int>(first) << kTileShift;
+      const int right = std::min(static_cast<int>(column) << kTileShift, width_);
+      const int top = static_cast<int>(tileRow) << kTileShift;
+      const int bottom = std::min(top + Frame::kTile, height_);
+      for (int y = top; y < bottom; ++y) {
+        const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width_)) +
+                               static_cast<std::size_t>(x);
+        std::memcpy(target.pixels + at, source + at,
+                    static_cast<std::size_t>(right - x) * sizeof(std::uint32_t));
+      }
+    }
+  }
+  wl_surface_attach(surface_, target.buffer, 0, 0);
+  target.busy = true;
+  frameCallback_ = wl_surface_frame(surface_);
+  static const wl_callback_listener listener = {&OnFrameDone};
+  wl_callback_add_listener(frameCallback_, &listener, this);
+  wl_surface_commit(surface_);
+  // Some compositors (sway 1.7 among them) follow a layer surface's subsurfaces only
+  // through the layer's own commits; an empty commit of the window's surface shows them.
+  if (commitParent_) wl_surface_commit(parent_);
+  ++commits_;
+  damageBoxes_ += boxes;
+}
+
+}  // namespace zimoklas::wayland
