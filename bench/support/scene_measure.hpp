@@ -54,7 +54,8 @@ class Recorder final : public saver::TickObserver {
  public:
   static constexpr int kTicksPerRound = 32;
 
-  Recorder(saver::Form1& form, animation::AnimationState full, const std::uint64_t& clockTicks)
+  Recorder(saver::Form1& form, const animation::AnimationState& full,
+           const std::uint64_t& clockTicks)
       : form_(form), full_(full), clockTicks_(clockTicks) {}
 
   void AfterTick(Nanos deadline, Nanos woke, Nanos drawn) override;
