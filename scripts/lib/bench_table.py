@@ -161,6 +161,82 @@ out("The delay runs from a tick's deadline to the return of the flush that hands
     "text is the one allocation left, once a second. Xlib's and Xft's own mallocs are "
     "counted apart.")
 out("")
+wayland_sizes = [s for s in sizes
+                 if any(os.path.exists(os.path.join(results, f"wayland-{s}-{r}.txt"))
+                        for r in range(1, runs + 1))]
+WAYLAND_ROWS = [
+    ("ticks delivered a second", "ticks_per_second", 1, "", "198", ">="),
+    ("saver CPU per tick (user + sys)", "cpu_per_tick", 1, "µs", None, None),
+    ("median tick from wake-up to drawn in the frame", "work_median", 0, "µs", None, None),
+    ("saver CPU share", "cpu_share", 2, "%", None, None),
+    ("compositor (sway) CPU share", "xserver_cpu_share", 2, "%", None, None),
+    ("p99 deadline-to-drawn delay", "delay_p99", 3, "ms", "2", "<="),
+    ("peak RSS of the saver", "peak_rss", 1, "MB", None, None),
+    ("heap allocations per tick (operator new)", "heap_allocations_per_tick", 3, "", "0", "<="),
+    ("malloc calls per tick (GTK, libwayland included)", "malloc_calls_per_tick", 3, "", None,
+     None),
+    ("commits a second", "frames_per_second", 1, "", None, None),
+    ("damage boxes a commit", "damage_boxes_per_frame", 1, "", None, None),
+]
+FLOOR_ROWS = [
+    ("ticks delivered a second", "ticks_per_second", 1, ""),
+    ("floor CPU per tick (user + sys)", "cpu_per_tick", 1, "µs"),
+    ("X server CPU share", "xserver_cpu_share", 2, "%"),
+]
+
+
+def ratio_row(label, value, limit):
+    met = "✓" if value is not None and value <= limit else "✗"
+    return f"| {label} | {fmt(value, 2)} | ≤ {limit} {met} |"
+
+
+def quotient(a, b):
+    return a / b if a is not None and b else None
+
+
+if wayland_sizes:
+    out("## The scene on Wayland")
+    out("")
+    out(f"`build/linux/bench/wayland_scene_cost --seconds {seconds} --compositor PID`: the "
+        "Wayland scene of `zimoklas /s` (a layer surface, its pixels on a subsurface of its "
+        "own) with the pools held full, under a headless sway (`WLR_RENDERER=pixman`, no input "
+        "devices) of the given size that `scripts/bench` starts for each run.")
+    out("")
+    out("| figure | " + " | ".join(size_label(s) for s in wayland_sizes) + " |")
+    out("|---|" + "---|" * len(wayland_sizes))
+    for label, name, digits, unit, target, comparison in WAYLAND_ROWS:
+        cells = [cell(median("wayland", s, name), digits, unit, target, comparison)
+                 for s in wayland_sizes]
+        out(f"| {label} | " + " | ".join(cells) + " |")
+    out("")
+
+out("## The floor")
+out("")
+out(f"`build/linux/bench/floor_cost --size WxH --seconds {seconds}`: a bare program on a private "
+    "Xvfb that wakes every 5 ms on absolute deadlines and sends 4000 points a tick (what "
+    "500 sparks and 1500 flakes, each erased and drawn, make) as two `XDrawPoints` and one "
+    "flush, and animates nothing: what any design that draws 200 ticks a second pays.")
+out("")
+out("| figure | " + " | ".join(size_label(s) for s in sizes) + " |")
+out("|---|" + "---|" * len(sizes))
+for label, name, digits, unit in FLOOR_ROWS:
+    cells = [cell(median("floor", s, name), digits, unit, None, None) for s in sizes]
+    out(f"| {label} | " + " | ".join(cells) + " |")
+out("")
+out("| ratio | figure | target |")
+out("|---|---|---|")
+for s in sizes:
+    floor_ratio = quotient(median("scene", s, "cpu_per_tick"), median("floor", s, "cpu_per_tick"))
+    out(ratio_row(f"X11 saver CPU per tick / floor's, {size_label(s)}", floor_ratio, 1.5))
+for s in wayland_sizes:
+    own = quotient(median("wayland", s, "cpu_per_tick"), median("scene", s, "cpu_per_tick"))
+    out(ratio_row(f"Wayland saver CPU per tick / X11 saver's, {size_label(s)}", own, 1.2))
+    wl = [median("wayland", s, "cpu_share"), median("wayland", s, "xserver_cpu_share")]
+    x = [median("scene", s, "cpu_share"), median("scene", s, "xserver_cpu_share")]
+    both = quotient(sum(wl), sum(x)) if None not in wl and None not in x else None
+    out(ratio_row(f"(saver + sway) / (saver + Xvfb) CPU, {size_label(s)}", both, 2))
+out("")
+
 out("## The peer and the Windows build under Wine")
 out("")
 out(f"`build/linux/bench/proc_cost --size WxH --seconds {seconds} -- PROGRAM ...`, after 3 s of "

@@ -58,3 +58,52 @@ stop_xvfb() {
     XVFB_PID=""
   fi
 }
+
+SWAY_PID=""
+SWAY_DIR=""
+# Starts a headless sway of the given output size (no input devices, a magenta
+# background) and exports WAYLAND_DISPLAY and XDG_RUNTIME_DIR for its clients, and
+# SWAY_COMPOSITOR, the compositor's pid. Sway refuses to run as root, so as root it runs
+# as the account nobody in a runtime folder of its own.
+start_sway() {
+  local size=${1:-1280x720}
+  SWAY_DIR=$(mktemp -d /tmp/zimoklas-sway-XXXXXX)
+  printf 'output HEADLESS-1 resolution %s bg #FF00FF solid_color\n' "$size" >"$SWAY_DIR/config"
+  chmod 700 "$SWAY_DIR"
+  local as=()
+  if [[ $(id -u) -eq 0 ]]; then
+    chown -R nobody "$SWAY_DIR"
+    as=(runuser -u nobody --)
+  fi
+  "${as[@]}" env -u DISPLAY HOME="$SWAY_DIR" XDG_RUNTIME_DIR="$SWAY_DIR" \
+    WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+    sway -c "$SWAY_DIR/config" >"$SWAY_DIR.log" 2>&1 &
+  SWAY_PID=$!
+  for _ in $(seq 100); do
+    [[ -S "$SWAY_DIR/wayland-1" ]] && break
+    sleep 0.1
+  done
+  if [[ ! -S "$SWAY_DIR/wayland-1" ]]; then
+    echo "could not start sway (see $SWAY_DIR.log)" >&2
+    return 1
+  fi
+  SWAY_COMPOSITOR=$SWAY_PID
+  if [[ ${#as[@]} -gt 0 ]]; then
+    SWAY_COMPOSITOR=$(pgrep -P "$SWAY_PID" | head -1)
+  fi
+  export WAYLAND_DISPLAY=wayland-1 XDG_RUNTIME_DIR="$SWAY_DIR" SWAY_COMPOSITOR
+}
+
+stop_sway() {
+  if [[ -n "$SWAY_PID" ]]; then
+    kill "$SWAY_PID" 2>/dev/null || true
+    wait "$SWAY_PID" 2>/dev/null || true
+    SWAY_PID=""
+  fi
+  if [[ -n "$SWAY_DIR" ]]; then
+    [[ "${XDG_RUNTIME_DIR:-}" == "$SWAY_DIR" ]] && unset XDG_RUNTIME_DIR
+    rm -rf "$SWAY_DIR" "$SWAY_DIR.log"
+    SWAY_DIR=""
+  fi
+  unset WAYLAND_DISPLAY SWAY_COMPOSITOR
+}
