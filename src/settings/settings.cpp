@@ -116,8 +116,7 @@ namespace {
 // design's default. `parse` says whether a level's text is taken. The machine-wide level
 // is looked at first so that it can stand in as the user's fallback.
 template <typename Parse>
-auto ReadLevels(Store& store, std::string_view key, std::string_view designDefault,
-                Parse parse) {
+auto ReadLevels(Store& store, std::string_view key, std::string_view designDefault, Parse parse) {
   std::string fallback(designDefault);
   if (std::optional<std::string> machine = store.ReadMachineSetting(kApp, kSection, key);
       machine && parse(*machine)) {

@@ -18,9 +18,9 @@ TEST(MachineDefaults, EachKeyTakesTheFirstLevelItsReaderTakes) {
   struct Row {
     const char* what;
     std::optional<const char*> user, machine;
-    int colour;         // SnihG read as a byte
-    std::int16_t box;   // pf in the settings window
-    bool pfYear;        // pf at start-up
+    int colour;        // SnihG read as a byte
+    std::int16_t box;  // pf in the settings window
+    bool pfYear;       // pf at start-up
   };
   const Row rows[] = {
       {"neither level: design default", {}, {}, 255, kChecked, true},
