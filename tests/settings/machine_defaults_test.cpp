@@ -1,13 +1,10 @@
 // The three levels of every key: the user's value, the machine-wide default, the design's
-// default; and that the settings window shows and saves what they give.
+// default.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
-#include "dialog/form2.hpp"
-#include "platform/headless/fake_clock.hpp"
-#include "platform/headless/headless_settings_window.hpp"
 #include "settings/memory_store.hpp"
 #include "settings/settings.hpp"
 
@@ -58,29 +55,6 @@ TEST(MachineDefaults, TextsTakeAnyMachineValueAndAUsersEmptyTextWins) {
   EXPECT_EQ(module.GreetingText, "PF 2027 přeje Ombra s.r.o.");
   EXPECT_EQ(module.SecondText, "") << "the user's stored empty text is a value";
   EXPECT_EQ(module.SnowRed, 255) << "no level holds it";
-}
-
-TEST(MachineDefaults, SettingsWindowShowsThemAndOkSavesAllSixForTheUser) {
-  MemoryStore store;
-  store.SeedMachine(kKeySnihR, "10");
-  store.SeedMachine(kKeyText1, "Firm's greeting");
-  store.SeedMachine(kKeyPf, "0");
-  store.Seed(kKeySnihR, "20");
-  headless::HeadlessSettingsWindow view;
-  headless::FakeClock clock("1.1.2026", "0:00:00", 2026);
-  Module1 module;
-  dialog::Form2 form{view, store, module, clock};
-  form.Form_Load();
-  EXPECT_EQ(form.Text1().Text, "Firm's greeting");
-  EXPECT_EQ(form.Check1Value(), kUnchecked);
-  EXPECT_EQ(module.SnowRed, 20);
-  form.Command1_Click();
-  EXPECT_EQ(store.Get(kKeySnihR), "20");
-  EXPECT_EQ(store.Get(kKeySnihG), "255");
-  EXPECT_EQ(store.Get(kKeyText1), "Firm's greeting");
-  EXPECT_EQ(store.Get(kKeyText2), "P.F.");
-  EXPECT_EQ(store.Get(kKeyPf), "0");
-  EXPECT_EQ(store.writes().size(), 6u);
 }
 
 }  // namespace
