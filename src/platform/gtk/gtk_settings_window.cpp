@@ -27,6 +27,7 @@
 #include "platform/gtk/gtk_settings_input.hpp"
 #include "platform/gtk/gtk_settings_paint.hpp"
 #include "platform/gtk/gtk_settings_style.hpp"
+#include "platform/gtk/gtk_tool_window.hpp"
 #include "settings/settings.hpp"
 
 // Xlib's macros (None, Status, ...) clash with names of the core: included last.
@@ -51,17 +52,6 @@ constexpr char kResourcePrefix[] = "/org/ombra/zimoklas/";
 // What the shell's ShellExecuteA answers: above 32 it took the request.
 constexpr std::intptr_t kOpened = 42;
 constexpr std::intptr_t kNoAssociation = 31;
-
-// A tool window is a utility window. Openbox, though, offers minimise to every window
-// but menus and toolbars and does not let the Motif hints take it away; there the window
-// is a toolbar, which Openbox treats as a utility window without minimise.
-GdkWindowTypeHint ToolWindowType(GdkScreen* screen) {
-  if (GDK_IS_X11_SCREEN(screen) &&
-      g_strcmp0(gdk_x11_screen_get_window_manager_name(screen), "Openbox") == 0) {
-    return GDK_WINDOW_TYPE_HINT_TOOLBAR;
-  }
-  return GDK_WINDOW_TYPE_HINT_UTILITY;
-}
 
 class SettingsWindow final : public dialog::SettingsWindowView {
  public:
@@ -197,24 +187,10 @@ int SettingsWindow::Run() {
 void SettingsWindow::Create() {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(window_), std::string(dialog::kWindowCaption).c_str());
-  gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
-  gtk_window_set_type_hint(GTK_WINDOW(window_), ToolWindowType(gtk_widget_get_screen(window_)));
-  gtk_window_set_skip_taskbar_hint(GTK_WINDOW(window_), TRUE);
-  gtk_window_set_skip_pager_hint(GTK_WINDOW(window_), TRUE);
+  MakeToolWindow(GTK_WINDOW(window_));
   gtk_style_context_add_class(gtk_widget_get_style_context(window_), "zimoklas-settings");
   g_signal_connect(window_, "delete-event", G_CALLBACK(&OnDelete), this);
   g_signal_connect(window_, "key-press-event", G_CALLBACK(&OnKey), this);
-  // A tool window's frame: window managers that ignore the utility hint still read the
-  // Motif hints, which leave the user a title, moving and the close box, and no
-  // minimise (the window has no taskbar entry to come back from), maximise or resize.
-  g_signal_connect(
-      window_, "realize", G_CALLBACK(+[](GtkWidget* window, gpointer) {
-        GdkWindow* frame = gtk_widget_get_window(window);
-        gdk_window_set_functions(frame, static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_CLOSE));
-        gdk_window_set_decorations(frame, static_cast<GdkWMDecoration>(
-                                              GDK_DECOR_BORDER | GDK_DECOR_TITLE | GDK_DECOR_MENU));
-      }),
-      nullptr);
 
   // The fixed area holds the whole panel; the scrolled window shows as much of it as the
   // fold asks for and never scrolls. A caption wider than the design at some DPI is cut
