@@ -44,8 +44,9 @@ set(CPACK_PACKAGE_CONTACT "Ombra Software <zimoklas@ombra.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "New Year's Eve screen saver with fireworks and snow")
 set(CPACK_PACKAGE_DESCRIPTION
   "Rockets burst into coloured sparks, snow falls in the colour you choose, and\n"
-  "the date and time, a greeting and a large P.F. line with the year float over\n"
-  "the scene. Runs on its own (zimoklas /s) or as a module of xscreensaver.")
+  "the date and time, a greeting and a large P.F. line with the current year\n"
+  "stand over the scene. Runs on its own (zimoklas /s) or as a module of\n"
+  "xscreensaver.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -54,6 +55,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS xscreensaver)
+# The texts of the scene and of the settings window are set in Liberation Sans.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
