@@ -100,10 +100,11 @@ TEST_F(NativeSaverTest, ShowsStoredSnowFireworksAndTextsAndEndsOnlyOnACharacterK
   EXPECT_GE(notice.bottom, 1060);
   EXPECT_LE(notice.bottom, 1072) << "8 pixels up from the bottom edge";
 
-  for (const char* key : {"Shift_L", "Control_L", "Left", "Right", "Up", "Down", "F5"}) {
+  for (const char* key :
+       {"Shift_L", "Control_L", "Left", "Right", "Up", "Down", "F5", "Delete", "KP_Delete"}) {
     screen_->TapKey(key);
   }
-  ExpectStillRunning(*saver, "Shift, Ctrl, the arrow keys and F5");
+  ExpectStillRunning(*saver, "Shift, Ctrl, the arrow keys, F5 and Delete");
   ExpectEndsOn(*saver, [&] { screen_->TapKey("a"); });
 }
 

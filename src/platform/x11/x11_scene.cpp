@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -27,6 +28,35 @@ constexpr auto kGrabRetry = std::chrono::milliseconds(20);
 // Buttons 4 to 7 are the wheel's steps, which are no clicks.
 bool IsWheel(unsigned button) {
   return button >= 4 && button <= 7;
+}
+
+// The first character of UTF-8 text as a code point; U+FFFD when it is malformed (or
+// text in another encoding), which still counts as a character.
+std::uint32_t FirstCharacter(const char* text, int length) {
+  const auto byte = [text](int i) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(text[i]));
+  };
+  const std::uint32_t lead = byte(0);
+  int extra = 0;
+  std::uint32_t code = lead;
+  if (lead >= 0xF0 && lead < 0xF8) {
+    extra = 3;
+    code = lead & 0x07U;
+  } else if (lead >= 0xE0) {
+    extra = 2;
+    code = lead & 0x0FU;
+  } else if (lead >= 0xC0) {
+    extra = 1;
+    code = lead & 0x1FU;
+  } else if (lead >= 0x80) {
+    return 0xFFFD;
+  }
+  if (extra >= length) return 0xFFFD;
+  for (int i = 1; i <= extra; ++i) {
+    if ((byte(i) & 0xC0U) != 0x80U) return 0xFFFD;
+    code = (code << 6U) | (byte(i) & 0x3FU);
+  }
+  return code;
 }
 
 void NameWindow(Display* display, Window window) {
@@ -219,12 +249,18 @@ void SceneWindow::OnKeyPress(XKeyEvent& key) {
     Status status = 0;
     length = Xutf8LookupString(inputContext_, &key, text.data(), static_cast<int>(text.size()),
                                &keysym, &status);
-    if (status == XBufferOverflow) length = 1;  // more text than fits is still text
-    if (status != XLookupChars && status != XLookupBoth && status != XBufferOverflow) length = 0;
+    if (status == XBufferOverflow) {
+      // More text than fits (nothing was written) is still text.
+      form_->Form_KeyPress(0xFFFD);
+      return;
+    }
+    if (status != XLookupChars && status != XLookupBoth) length = 0;
   } else {
     length = XLookupString(&key, text.data(), static_cast<int>(text.size()), &keysym, nullptr);
   }
-  if (length > 0) form_->Form_KeyPress(static_cast<unsigned char>(text[0]));
+  // Which characters count is the form's rule.
+  length = std::min(length, static_cast<int>(text.size()));
+  if (length > 0) form_->Form_KeyPress(FirstCharacter(text.data(), length));
 }
 
 void SceneWindow::OnResized(int width, int height) {
