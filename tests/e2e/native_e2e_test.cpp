@@ -5,6 +5,8 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -176,7 +178,31 @@ TEST_F(NativeSaverTest, CoversThePrimaryMonitorOnly) {
   EXPECT_EQ(box.width(), 1280);
   EXPECT_EQ(box.height(), 720);
   saver->Signal(SIGTERM);
-  EXPECT_EQ(saver->WaitForExit(1s), 0);
+  EXPECT_EQ(saver->WaitForExit(1s), 128 + SIGTERM);
+}
+
+TEST_F(NativeSaverTest, SigtermAtAnyMomentEndsEachModeByTheSignalAndWritesNothing) {
+  SeedKeyFile(DefaultsWith({{"Text1", "kept"}}));
+  const std::string before = ReadFile(keyFile());
+  const std::string folder = configHome_ + "/Ombra";
+  for (const std::vector<std::string>& mode :
+       std::vector<std::vector<std::string>>{{"/s"}, {"--root"}, {}}) {
+    for (const int delay : {0, 10, 25, 60, 400}) {
+      SCOPED_TRACE((mode.empty() ? std::string("settings window") : mode.front()) + " after " +
+                   std::to_string(delay) + " ms");
+      auto program = Start(mode);
+      std::this_thread::sleep_for(Milliseconds(delay));
+      program->Signal(SIGTERM);
+      // Before its handling exists or after, the signal ends it.
+      EXPECT_EQ(program->WaitForExit(2s), 128 + SIGTERM);
+      EXPECT_EQ(ReadFile(keyFile()), before);
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                              std::filesystem::directory_iterator()),
+                1)
+          << "a file left beside the key file";
+    }
+  }
+  EXPECT_EQ(screen_->CountMappedWindows(kSceneTitle), 0);
 }
 
 TEST_F(NativeSaverTest, ALostDisplayEndsTheSaverAndTheModuleWithStatus1AndOneLine) {
