@@ -181,6 +181,53 @@ TEST_F(NativeSaverTest, CoversThePrimaryMonitorOnly) {
   EXPECT_EQ(saver->WaitForExit(1s), 128 + SIGTERM);
 }
 
+TEST_F(NativeSaverTest, FollowsTheScreenAndThePrimaryMonitorAsTheyChange) {
+  VirtualDisplay display("2560x1440x24");
+  ASSERT_TRUE(display.ok());
+  const std::string on = "DISPLAY=" + display.name();
+  Screen screen(display.name());  // keeps the server's monitors while the test runs
+  const auto xrandr = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "xrandr");
+    Process(arguments, {on}).WaitForExit(5s);
+  };
+  const auto expectWindowAt = [&](const Box& want, const char* when) {
+    Box box;
+    for (const auto start = Clock::now(); Clock::now() - start < 2s;) {
+      box = screen.WindowBox(kSceneTitle);
+      if (box.left == want.left && box.top == want.top && box.right == want.right &&
+          box.bottom == want.bottom) {
+        break;
+      }
+      std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_EQ(box.left, want.left) << when;
+    EXPECT_EQ(box.top, want.top) << when;
+    EXPECT_EQ(box.width(), want.width()) << when;
+    EXPECT_EQ(box.height(), want.height()) << when;
+  };
+  // A laptop's screen of 1280 x 720 ...
+  xrandr({"--output", "screen", "--off"});
+  xrandr({"--fb", "1280x720"});
+  auto saver = Start({"/s"}, {on});
+  ASSERT_TRUE(screen.WaitForWindow(kSceneTitle, 5s));
+  expectWindowAt({0, 0, 1280, 720}, "at the start");
+  // ... docked to a monitor of 2560 x 1440: the screen grows.
+  xrandr({"--output", "screen", "--auto"});
+  expectWindowAt({0, 0, 2560, 1440}, "after the screen grew");
+  std::this_thread::sleep_for(300ms);
+  const Image grown = SaveShot(screen.Capture(), "screen-grown");
+  EXPECT_GE(grown.CountColour(kWhite, Box{0, 0, 2560, 60}), 50) << "no clock line";
+  EXPECT_NEAR(CentreX(grown.BoundsOf(kWhite, Box{0, 0, 2560, 60})), 1280, 40)
+      << "the clock line is not centred again";
+  // The primary monitor moves to the bottom right quarter.
+  xrandr({"--setmonitor", "*moved", "1280/340x720/190+1280+720", "none"});
+  xrandr({"--output", "screen", "--off"});
+  expectWindowAt({1280, 720, 2560, 1440}, "after the primary monitor moved");
+  EXPECT_TRUE(saver->Running());
+  saver->Signal(SIGTERM);
+  EXPECT_EQ(saver->WaitForExit(1s), 128 + SIGTERM);
+}
+
 TEST_F(NativeSaverTest, SigtermAtAnyMomentEndsEachModeByTheSignalAndWritesNothing) {
   SeedKeyFile(DefaultsWith({{"Text1", "kept"}}));
   const std::string before = ReadFile(keyFile());

@@ -29,4 +29,16 @@ float ScreenDpi(Display* display);
 // screen.
 MonitorBox PrimaryMonitor(Display* display);
 
+inline bool operator==(const MonitorBox& a, const MonitorBox& b) {
+  return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+// Asks for the events that tell of a changed screen or monitor (RandR). Returns the
+// extension's first event type, or -1 when the server has no RandR.
+int FollowScreenChanges(Display* display);
+
+// True for an event that tells of such a change; Xlib's idea of the screen's size is
+// brought up to date with it.
+bool TakeScreenChange(XEvent& event, int randrEventBase);
+
 }  // namespace zimoklas::x11

@@ -93,6 +93,7 @@ SceneWindow::SceneWindow(Display* display, std::function<void()> showSettings)
                           CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
   NameWindow(display_, window_);
   InitDrawing(DefaultVisual(display_, screen));
+  randrEventBase_ = FollowScreenChanges(display_);
 
   // Key presses are read through an input method so that only keys that yield a
   // character count, in any keyboard layout.
@@ -201,6 +202,10 @@ void SceneWindow::HandleEvents(bool read) {
 }
 
 void SceneWindow::Handle(XEvent& event) {
+  if (TakeScreenChange(event, randrEventBase_)) {
+    OnScreenChanged();
+    return;
+  }
   if (form_ == nullptr || event.xany.window != window_) return;
   switch (event.type) {
     case Expose:
@@ -270,6 +275,14 @@ void SceneWindow::OnResized(int width, int height) {
   pixels_->SetSize(width_, height_);
   text_->SetSize(width_, height_);
   if (shown_) form_->Form_Resize();
+}
+
+void SceneWindow::OnScreenChanged() {
+  if (module_ || !alive_) return;
+  const MonitorBox now = PrimaryMonitor(display_);
+  if (now == monitor_) return;
+  monitor_ = now;
+  if (shown_ && form_ != nullptr) form_->Form_Resize();
 }
 
 saver::WindowHandle SceneWindow::hWnd() const {
