@@ -228,6 +228,32 @@ TEST_F(NativeSaverTest, FollowsTheScreenAndThePrimaryMonitorAsTheyChange) {
   EXPECT_EQ(saver->WaitForExit(1s), 128 + SIGTERM);
 }
 
+TEST_F(NativeSaverTest, DrawsSnowSparksAndTextOnAnEightBitColourTable) {
+  VirtualDisplay display("1280x720x8");  // PseudoColor
+  ASSERT_TRUE(display.ok());
+  Screen screen(display.name());
+  SeedKeyFile({{"SnihR", "255"}, {"SnihG", "255"}, {"SnihB", "0"}});
+  auto saver = Start({"/s"}, {"DISPLAY=" + display.name()});
+  ASSERT_TRUE(screen.WaitForWindow(kSceneTitle, 5s));
+  int sparks = 0, snow = 0;
+  Image shot;
+  // The sky holds a rocket or sparks most of the time; a few looks find them.
+  for (int look = 0; look < 10 && sparks < 3; ++look) {
+    std::this_thread::sleep_for(400ms);
+    shot = screen.Capture();
+    const Box sky{0, 250, 1280, 700};
+    snow = shot.CountColour({255, 255, 0}, sky);
+    sparks = shot.Count([](Rgb c) { return !(c == kBlack) && !(c == Rgb{255, 255, 0}); }, sky);
+  }
+  SaveShot(shot, "eight-bit");
+  EXPECT_GE(snow, 30) << "no snow of the stored yellow";
+  EXPECT_GE(sparks, 3) << "no rocket or spark";
+  EXPECT_GE(
+      shot.Count([](Rgb c) { return c.r > 128 && c.g > 128 && c.b > 128; }, Box{0, 0, 1280, 60}),
+      50)
+      << "no clock line";
+}
+
 TEST_F(NativeSaverTest, SigtermAtAnyMomentEndsEachModeByTheSignalAndWritesNothing) {
   SeedKeyFile(DefaultsWith({{"Text1", "kept"}}));
   const std::string before = ReadFile(keyFile());

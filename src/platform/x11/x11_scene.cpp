@@ -92,7 +92,7 @@ SceneWindow::SceneWindow(Display* display, std::function<void()> showSettings)
                           CopyFromParent, InputOutput, CopyFromParent,
                           CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
   NameWindow(display_, window_);
-  InitDrawing(DefaultVisual(display_, screen));
+  InitDrawing(DefaultVisual(display_, screen), DefaultColormap(display_, screen));
   randrEventBase_ = FollowScreenChanges(display_);
 
   // Key presses are read through an input method so that only keys that yield a
@@ -120,7 +120,7 @@ SceneWindow::SceneWindow(Display* display, Window target)
   width_ = attributes.width;
   height_ = attributes.height;
   XSelectInput(display_, target, kModuleEvents);
-  InitDrawing(attributes.visual);
+  InitDrawing(attributes.visual, attributes.colormap);
 }
 
 SceneWindow::~SceneWindow() {
@@ -132,15 +132,17 @@ SceneWindow::~SceneWindow() {
   XFlush(display_);
 }
 
-void SceneWindow::InitDrawing(Visual* visual) {
+void SceneWindow::InitDrawing(Visual* visual, Colormap colormap) {
   text_.emplace(display_, window_, visual, width_, height_, dpi_);
-  pixels_ = std::make_unique<PixelBatch>(display_, window_, visual);
+  pixels_ = std::make_unique<PixelBatch>(display_, window_, visual, colormap);
   pixels_->SetSize(width_, height_);
 }
 
 void SceneWindow::Show() {
   if (!alive_) return;
   shown_ = true;
+  // The snow's colour is known now; where the visual needs cells, it gets its own.
+  if (form_ != nullptr) pixels_->Reserve(form_->snowColour());
   // The first layout runs before the scene is seen, so it never shows its design size.
   if (form_ != nullptr) form_->Form_Resize();
   if (module_) {

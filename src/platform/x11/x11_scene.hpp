@@ -59,7 +59,7 @@ class SceneWindow final : public saver::SaverWindow {
   void Repaint(const RectF& area) override;
 
  private:
-  void InitDrawing(Visual* visual);
+  void InitDrawing(Visual* visual, Colormap colormap);
   void Handle(XEvent& event);
   void OnKeyPress(XKeyEvent& key);
   void OnResized(int width, int height);
