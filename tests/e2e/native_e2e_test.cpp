@@ -129,6 +129,46 @@ TEST_F(NativeSaverTest, AClickOnATextLineKeepsTheSaverAndOneOnTheSkyEndsIt) {
   screen_->ReleaseButton(1);
 }
 
+TEST_F(NativeSaverTest, ShowsARightToLeftGreetingAndASecondLineWiderThanTheScreen) {
+  // Snow of green, so that blue is the texts' ink alone.
+  const Settings green = {{"SnihR", "0"}, {"SnihG", "255"}, {"SnihB", "0"}};
+  {
+    Settings hebrew = green;
+    hebrew["Text1"] =
+        "\u05E9\u05E0\u05D4 \u05D8\u05D5\u05D1\u05D4 \u05D5\u05DE\u05EA\u05D5"
+        "\u05E7\u05D4! 2027";
+    SeedKeyFile(hebrew);
+    auto saver = Start({"/s"});
+    ASSERT_TRUE(screen_->WaitForWindow(kSceneTitle, 5s));
+    std::this_thread::sleep_for(700ms);
+    const Image shot = SaveShot(screen_->Capture(), "hebrew-greeting");
+    const Box greeting = shot.BoundsOf(kBlue, kGreetingBand);
+    EXPECT_GE(shot.CountColour(kBlue, kGreetingBand), 300) << "no greeting";
+    EXPECT_NEAR(CentreX(greeting), 960, 10);
+    saver->Signal(SIGTERM);
+    saver->WaitForExit(1s);
+  }
+  Settings wide = green;
+  wide["pf"] = "0";
+  wide["Text2"].clear();
+  while (wide["Text2"].size() < 10000) wide["Text2"] += "P.F. 2027 ";
+  SeedKeyFile(wide);
+  screen_->MovePointer(kSkyX, kSkyY);
+  auto saver = Start({"/s"});
+  ASSERT_TRUE(screen_->WaitForWindow(kSceneTitle, 5s));
+  std::this_thread::sleep_for(700ms);
+  const Image shot = SaveShot(screen_->Capture(), "wide-second-line");
+  // Centred and cut at both sides: ink at both edges of the screen and in its middle.
+  for (const Box& part :
+       {Box{0, 112, 150, 330}, Box{1770, 112, 1920, 330}, Box{885, 112, 1035, 330}}) {
+    EXPECT_GE(shot.CountColour(kBlue, part), 1500) << "at " << part.left;
+  }
+  // The line is text: a click on it keeps the saver.
+  screen_->MovePointer(60, 200);
+  screen_->Click();
+  ExpectStillRunning(*saver, "a click on the second line");
+}
+
 TEST_F(NativeSaverTest, PreviewEndsAtOnceAndMapsNoWindow) {
   const auto start = Clock::now();
   auto preview = Start({"/p", "65552"});
