@@ -38,8 +38,8 @@ PixelValues::PixelValues(Display* display, const Visual* visual, Colormap colorm
     for (int g = 0; g < kLevels; ++g) {
       for (int b = 0; b < kLevels; ++b) {
         const auto level = [](int i) { return static_cast<std::uint8_t>(i * 255 / (kLevels - 1)); };
-        cube_[static_cast<std::size_t>((r * kLevels + g) * kLevels + b)] =
-            Allocate(MakeColour(level(r), level(g), level(b)));
+        const int index = (r * kLevels + g) * kLevels + b;
+        cube_[static_cast<std::size_t>(index)] = Allocate(MakeColour(level(r), level(g), level(b)));
       }
     }
   }
@@ -104,8 +104,9 @@ unsigned long PixelValues::Of(Colour colour) const {
     if (reserved_[i].colour == colour) return reserved_[i].pixel;
   }
   const auto level = [](std::uint8_t v) { return (v * (kLevels - 1) + 127) / 255; };
-  return cube_[static_cast<std::size_t>(
-      (level(RedOf(colour)) * kLevels + level(GreenOf(colour))) * kLevels + level(BlueOf(colour)))];
+  const int index =
+      (level(RedOf(colour)) * kLevels + level(GreenOf(colour))) * kLevels + level(BlueOf(colour));
+  return cube_[static_cast<std::size_t>(index)];
 }
 
 }  // namespace zimoklas::x11
