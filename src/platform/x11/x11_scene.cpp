@@ -37,9 +37,11 @@ std::uint32_t FirstCharacter(const char* text, int length) {
     return static_cast<std::uint32_t>(static_cast<unsigned char>(text[i]));
   };
   const std::uint32_t lead = byte(0);
+  // A continuation byte or no lead byte of UTF-8 at all.
+  if (lead >= 0xF8 || (lead >= 0x80 && lead < 0xC0)) return 0xFFFD;
   int extra = 0;
   std::uint32_t code = lead;
-  if (lead >= 0xF0 && lead < 0xF8) {
+  if (lead >= 0xF0) {
     extra = 3;
     code = lead & 0x07U;
   } else if (lead >= 0xE0) {
@@ -48,8 +50,6 @@ std::uint32_t FirstCharacter(const char* text, int length) {
   } else if (lead >= 0xC0) {
     extra = 1;
     code = lead & 0x1FU;
-  } else if (lead >= 0x80) {
-    return 0xFFFD;
   }
   if (extra >= length) return 0xFFFD;
   for (int i = 1; i <= extra; ++i) {
