@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -82,10 +83,9 @@ TEST(SceneTextTest, EachLabelStaysNearItsDesignWidthAt96Dpi) {
   for (const auto& [id, twips] : {std::pair{saver::LabelId::Label1, 2895.0f},
                                   {saver::LabelId::Label3, 8100.0f},
                                   {saver::LabelId::Label4, 3345.0f}}) {
-    const saver::LabelDesign& design = saver::kLabelDesigns[static_cast<std::size_t>(
-        std::find_if(saver::kLabelDesigns.begin(), saver::kLabelDesigns.end(),
-                     [id = id](const saver::LabelDesign& d) { return d.id == id; }) -
-        saver::kLabelDesigns.begin())];
+    const saver::LabelDesign& design =
+        *std::find_if(saver::kLabelDesigns.begin(), saver::kLabelDesigns.end(),
+                      [id = id](const saver::LabelDesign& d) { return d.id == id; });
     const float want = twips / 15.0f;
     const SizeF got = text.Measure(design.font, design.caption);
     EXPECT_NEAR(got.width, want, want * 0.15f) << design.caption;

@@ -22,17 +22,11 @@ TEST(X11CommandLineTest, OnlyRootReadsTheDaemonsWindowVariable) {
       {{"--root"}, "0x2a", Action::Module, 0x2a},
       {{"-root"}, "42", Action::Module, 42},
       {{"--root"}, nullptr, Action::Module, std::nullopt},
-      {{"--root"}, "", Action::Module, std::nullopt},
       {{"--root", "--window-id", "7"}, "0x2a", Action::Module, 7},
-      {{"--window-id", "7"}, "0x2a", Action::Module, 7},
       {{"--root"}, "junk", Action::Error, std::nullopt},
       // Every other mode ignores the variable, a bad value included.
       {{"/s"}, "0x2a", Action::Dispatch, std::nullopt},
-      {{"/p"}, "0x2a", Action::Dispatch, std::nullopt},
-      {{}, "0x2a", Action::Dispatch, std::nullopt},
-      {{"/s"}, "junk", Action::Dispatch, std::nullopt},
       {{"/p"}, "junk", Action::Dispatch, std::nullopt},
-      {{"/c"}, "junk", Action::Dispatch, std::nullopt},
       {{}, "junk", Action::Dispatch, std::nullopt},
   };
   for (const Row& row : rows) {
