@@ -74,10 +74,16 @@ void SplitIntoPieces(const std::string& text, std::size_t limit, std::vector<Pie
         if (!ContinuesCluster(g_utf8_get_char(cut), g_utf8_get_char(before))) break;
         cut = before;
       }
-      // One cluster longer than the limit stays whole.
-      end = (cut == nullptr || cut <= begin + start)
-                ? static_cast<std::size_t>(g_utf8_next_char(begin + start) - begin)
-                : static_cast<std::size_t>(cut - begin);
+      if (cut == nullptr || cut <= begin + start) {
+        // A cluster longer than the limit stays whole: the piece ends after it.
+        cut = g_utf8_find_prev_char(begin, begin + end + 1);
+        const char* last = begin + text.size();
+        while (cut < last &&
+               ContinuesCluster(g_utf8_get_char(cut), g_utf8_get_char(g_utf8_prev_char(cut)))) {
+          cut = g_utf8_next_char(cut);
+        }
+      }
+      end = static_cast<std::size_t>(cut - begin);
     }
     pieces.push_back({start, end - start, 0});
     start = end;
