@@ -11,6 +11,7 @@ namespace zimoklas::x11 {
 struct MonitorBox {
   int x = 0, y = 0;
   unsigned width = 0, height = 0;
+  bool operator==(const MonitorBox&) const = default;
 };
 
 // Opens the display named by $DISPLAY and installs the error handlers: a lost
@@ -28,10 +29,6 @@ float ScreenDpi(Display* display);
 // The monitor flagged primary (RandR 1.5), else the first monitor, else the whole
 // screen.
 MonitorBox PrimaryMonitor(Display* display);
-
-inline bool operator==(const MonitorBox& a, const MonitorBox& b) {
-  return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
-}
 
 // Asks for the events that tell of a changed screen or monitor (RandR). Returns the
 // extension's first event type, or -1 when the server has no RandR.
