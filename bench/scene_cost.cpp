@@ -302,7 +302,7 @@ int main(int argc, char** argv) {
                  static_cast<double>(std::max<std::uint64_t>(stats.clockTicks, 1)),
              "1/s", "heap allocations per clock tick (once a second)");
   report.Add("malloc_calls_per_tick", static_cast<double>(mallocCalls) / ticks, "1/tick",
-             "malloc calls per tick (Xlib and Xft too)");
+             "malloc calls per tick (Xlib, Pango, cairo too)");
   report.Add("requests_per_tick", static_cast<double>(window.pixels().lastRequests()), "1/tick",
              "X requests of the last tick's pixels");
   report.Print("scene_cost: the X11 scene at " + std::to_string(static_cast<int>(size.width)) +

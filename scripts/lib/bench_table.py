@@ -87,7 +87,7 @@ SCENE_ROWS = [
      "<="),
     ("heap allocations per clock tick (once a second)", "heap_allocations_per_clock_tick", 1, "",
      None, None),
-    ("malloc calls per tick (Xlib, Xft included)", "malloc_calls_per_tick", 3, "", None, None),
+    ("malloc calls per tick (Xlib, Pango, cairo included)", "malloc_calls_per_tick", 3, "", None, None),
     ("X requests per tick", "requests_per_tick", 2, "", None, None),
 ]
 STANDARD = ["1280x720", "1920x1080", "3840x2160"]
@@ -158,8 +158,9 @@ out("The delay runs from a tick's deadline to the return of the flush that hands
     "and the loop included) divided by the ticks. The median tick from wake-up to drawn is "
     "the wall time of a tick's own work; most of the rest is the cost of waking up every "
     "5 ms, which falls on a core that has slept, its caches cold. The clock tick's line of "
-    "text is the one allocation left, once a second. Xlib's and Xft's own mallocs are "
-    "counted apart.")
+    "text is the one allocation left, once a second. The libraries' own mallocs (Xlib, "
+    "and Pango and cairo laying out and drawing the clock line and the notice once a "
+    "second) are counted apart.")
 out("")
 out("## The peer and the Windows build under Wine")
 out("")

@@ -62,6 +62,8 @@ class SettingsWindow final : public dialog::SettingsWindowView {
   ~SettingsWindow() override;
 
   int Run();
+  // The signal that closed the window; 0 when none did.
+  int endingSignal() const { return endingSignal_; }
 
   void ControlChanged(Form2Control control) override;
   void SetClientHeight(float twips) override;
@@ -94,6 +96,7 @@ class SettingsWindow final : public dialog::SettingsWindowView {
   static gboolean OnBarRelease(GtkWidget* bar, GdkEventButton* event, gpointer self);
   static gboolean OnDraw(GtkWidget* area, cairo_t* cr, gpointer self);
   static gboolean OnClickRelease(GtkWidget* box, GdkEventButton* event, gpointer self);
+  template <int Signal>
   static gboolean OnSignal(gpointer self);
   static gboolean OnFirstDraw(GtkWidget*, cairo_t*, gpointer self);
 
@@ -124,6 +127,7 @@ class SettingsWindow final : public dialog::SettingsWindowView {
   std::vector<std::pair<std::string_view, GtkWidget*>> placed_;
   bool mirroring_ = false;
   bool ended_ = false;
+  int endingSignal_ = 0;
 };
 
 SettingsWindow::~SettingsWindow() {
@@ -171,12 +175,12 @@ int SettingsWindow::Run() {
 
   // The system's requests to end the program close the window, as the close box does.
   const std::array<int, 3> signals{SIGTERM, SIGINT, SIGHUP};
+  signalSources_ = {g_unix_signal_add(SIGTERM, &OnSignal<SIGTERM>, this),
+                    g_unix_signal_add(SIGINT, &OnSignal<SIGINT>, this),
+                    g_unix_signal_add(SIGHUP, &OnSignal<SIGHUP>, this)};
   sigset_t blocked;
   sigemptyset(&blocked);
-  for (std::size_t i = 0; i < signals.size(); ++i) {
-    signalSources_[i] = g_unix_signal_add(signals[i], &OnSignal, this);
-    sigaddset(&blocked, signals[i]);
-  }
+  for (const int signal : signals) sigaddset(&blocked, signal);
   // The scene's loop takes them from a descriptor and blocks them for that; GLib needs
   // them delivered.
   pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
@@ -519,8 +523,11 @@ gboolean SettingsWindow::OnFirstDraw(GtkWidget* window, cairo_t*, gpointer data)
   return FALSE;
 }
 
+template <int Signal>
 gboolean SettingsWindow::OnSignal(gpointer data) {
-  static_cast<SettingsWindow*>(data)->form_.Unload();
+  auto* self = static_cast<SettingsWindow*>(data);
+  if (self->endingSignal_ == 0) self->endingSignal_ = Signal;
+  self->form_.Unload();
   return G_SOURCE_CONTINUE;
 }
 
@@ -645,9 +652,12 @@ void SettingsWindow::EndProgram() {
 
 }  // namespace
 
-int RunSettingsWindow(settings::Store& store, settings::Module1& module, saver::Clock& clock) {
+int RunSettingsWindow(settings::Store& store, settings::Module1& module, saver::Clock& clock,
+                      int* endingSignal) {
   SettingsWindow window(store, module, clock);
-  return window.Run();
+  const int status = window.Run();
+  if (endingSignal != nullptr) *endingSignal = window.endingSignal();
+  return status;
 }
 
 }  // namespace zimoklas::gtk
