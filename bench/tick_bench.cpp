@@ -81,7 +81,8 @@ void BM_FullLoadTick_X11PixelBatch(benchmark::State& bench) {
   XMapWindow(display, window);
   XSync(display, False);
   {
-    x11::PixelBatch batch(display, window, DefaultVisual(display, screen));
+    x11::PixelBatch batch(display, window, DefaultVisual(display, screen),
+                          DefaultColormap(display, screen));
     batch.SetSize(1920, 1080);
     // The sync between rounds lets the server catch up, so that a backlog never blocks a
     // flush.

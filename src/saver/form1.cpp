@@ -160,8 +160,12 @@ void Form1::PointerReleased(float x, float y) {
   if (LabelAt(x, y) == nullptr) Form_MouseUp();
 }
 
-void Form1::Form_KeyPress(std::uint32_t /*character*/) {
-  Unload();
+bool IsKeyCharacter(std::uint32_t character) {
+  return character != 0x00 && character != 0x7F && !(character >= 0x80 && character <= 0x9F);
+}
+
+void Form1::Form_KeyPress(std::uint32_t character) {
+  if (IsKeyCharacter(character)) Unload();
 }
 void Form1::Form_MouseDown() {
   Unload();

@@ -29,6 +29,12 @@ Mode DispatchMode(std::string_view argumentText);
 // The clock line: short date, five blanks, long time; the date is read first.
 std::string ClockText(Clock& clock);
 
+// True for a character that counts as a key press. DEL and NUL do not: on Windows, where
+// the rule comes from, the keys that yield them elsewhere (Delete, Ctrl+8, Ctrl+2) yield
+// no character, and no key yields a C1 control. Enter, Esc, Tab, Backspace and the
+// Ctrl+letter controls count, as they do there.
+bool IsKeyCharacter(std::uint32_t character);
+
 // Targets whose pointer movements are counted separately.
 enum class MoveTarget : std::uint8_t { Window = 0, Label1 = 1, Label2 = 2, Label3 = 3 };
 
@@ -56,8 +62,9 @@ class Form1 {
     animation::Tick(animation_, random_, sink, {scale.width, scale.height});
   }
 
-  // Input. Key presses that yield a character, and clicks over the window outside the
-  // labels, end the saver; movements are counted per target.
+  // Input. Key presses that yield a character (a code point, see IsKeyCharacter), and
+  // clicks over the window outside the labels, end the saver; movements are counted per
+  // target.
   void Form_KeyPress(std::uint32_t character);
   void Form_MouseDown();
   void Form_MouseUp();

@@ -12,6 +12,14 @@ std::string MemoryStore::ReadSetting(std::string_view app, std::string_view sect
   return it == values_.end() ? std::string(fallback) : it->second;
 }
 
+std::optional<std::string> MemoryStore::ReadMachineSetting(std::string_view app,
+                                                           std::string_view section,
+                                                           std::string_view key) {
+  const auto it = machine_.find(Address{app, section, key});
+  if (it == machine_.end()) return std::nullopt;
+  return it->second;
+}
+
 std::optional<SaveFailure> MemoryStore::SaveSettings(std::string_view app, std::string_view section,
                                                      std::span<const Setting> values) {
   for (const Setting& setting : values) {
@@ -29,6 +37,10 @@ std::optional<SaveFailure> MemoryStore::SaveSettings(std::string_view app, std::
 
 void MemoryStore::Seed(std::string_view key, std::string_view value) {
   values_[Address{kApp, kSection, key}] = value;
+}
+
+void MemoryStore::SeedMachine(std::string_view key, std::string_view value) {
+  machine_[Address{kApp, kSection, key}] = value;
 }
 
 std::optional<std::string> MemoryStore::Get(std::string_view key) const {

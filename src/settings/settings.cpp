@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <system_error>
+#include <utility>
 
 #include "common/types.hpp"
 
@@ -109,23 +110,41 @@ std::optional<VbBool> ParsePfAtStartup(std::string_view text) {
   return ToVbBool(*ParseDouble(text) == 1.0);
 }
 
+namespace {
+
+// The key's value through the levels: the user's, else the machine-wide one, else the
+// design's default. `parse` says whether a level's text is taken. The machine-wide level
+// is looked at first so that it can stand in as the user's fallback.
+template <typename Parse>
+auto ReadLevels(Store& store, std::string_view key, std::string_view designDefault, Parse parse) {
+  std::string fallback(designDefault);
+  if (std::optional<std::string> machine = store.ReadMachineSetting(kApp, kSection, key);
+      machine && parse(*machine)) {
+    fallback = std::move(*machine);
+  }
+  const std::string text = store.ReadSetting(kApp, kSection, key, fallback);
+  if (auto value = parse(text)) return *value;
+  if (auto value = parse(fallback)) return *value;
+  return *parse(designDefault);
+}
+
+}  // namespace
+
 std::uint8_t ReadColour(Store& store, std::string_view key) {
-  const std::string text = store.ReadSetting(kApp, kSection, key, kDefaultColour);
-  return ParseColourByte(text).value_or(255);
+  return ReadLevels(store, key, kDefaultColour, ParseColourByte);
 }
 
 std::string ReadText(Store& store, std::string_view key, std::string_view fallback) {
-  return store.ReadSetting(kApp, kSection, key, fallback);
+  return ReadLevels(store, key, fallback,
+                    [](std::string_view text) { return std::optional<std::string>(text); });
 }
 
 VbBool ReadPfAtStartup(Store& store) {
-  const std::string text = store.ReadSetting(kApp, kSection, kKeyPf, kDefaultPf);
-  return ParsePfAtStartup(text).value_or(kTrue);
+  return ReadLevels(store, kKeyPf, kDefaultPf, ParsePfAtStartup);
 }
 
 std::int16_t ReadCheckState(Store& store) {
-  const std::string text = store.ReadSetting(kApp, kSection, kKeyPf, kDefaultPf);
-  return ParseCheckState(text).value_or(kChecked);
+  return ReadLevels(store, kKeyPf, kDefaultPf, ParseCheckState);
 }
 
 void ReadStartupSettings(Store& store, Module1& module) {

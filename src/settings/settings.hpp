@@ -4,6 +4,10 @@
 // is not a number, a colour that rounds outside 0..255, a check-box state outside 0..2)
 // falls back to that key's default, key by key, so a damaged store never stops the
 // program and never reaches a control with a value it cannot hold.
+//
+// Each key is taken from the first of three levels that holds a value the reader takes:
+// the user's stored value, the machine-wide default, the design's default. A machine-wide
+// value that does not convert counts as missing, exactly like a user's value that does not.
 #pragma once
 
 #include <cstdint>
@@ -52,7 +56,7 @@ std::optional<std::int16_t> ParseCheckState(std::string_view text);
 // window's reader would not take is nullopt, so both readers fall back together.
 std::optional<VbBool> ParsePfAtStartup(std::string_view text);
 
-// The readers, each with its key's default.
+// The readers, each with its key's default, through the three levels.
 std::uint8_t ReadColour(Store& store, std::string_view key);
 std::string ReadText(Store& store, std::string_view key, std::string_view fallback);
 VbBool ReadPfAtStartup(Store& store);

@@ -1,4 +1,5 @@
-// The per-user settings store: text values addressed by application, section and key.
+// The per-user settings store: text values addressed by application, section and key,
+// with the machine-wide defaults an administrator may set beside it.
 #pragma once
 
 #include <optional>
@@ -33,6 +34,15 @@ class Store {
   // (another value type, an over-long value) also gives `fallback`. Never creates anything.
   virtual std::string ReadSetting(std::string_view app, std::string_view section,
                                   std::string_view key, std::string_view fallback) = 0;
+
+  // The machine-wide default of the key, which an administrator sets for every user of the
+  // machine, or nullopt when there is none (or it cannot be handed over as text). The
+  // program never writes it. Which level wins is the readers' rule, not the store's.
+  virtual std::optional<std::string> ReadMachineSetting(std::string_view /*app*/,
+                                                        std::string_view /*section*/,
+                                                        std::string_view /*key*/) {
+    return std::nullopt;
+  }
 
   // Sets all the values as one save: afterwards the store holds every new value, or, when
   // a failure is returned, what it held before (unless the failure says otherwise).

@@ -556,9 +556,25 @@ Image Screen::Capture() {
     }
     return static_cast<std::uint8_t>((pixel >> shift) & mask);
   };
+  // On a visual with a colour table (8-bit PseudoColor) a pixel is an index into it.
+  const Visual* visual = DefaultVisual(display_, DefaultScreen(display_));
+  std::vector<XColor> table;
+  if (visual->c_class != TrueColor && visual->c_class != DirectColor) {
+    table.resize(static_cast<std::size_t>(visual->map_entries));
+    for (std::size_t i = 0; i < table.size(); ++i) table[i].pixel = i;
+    XQueryColors(display_, DefaultColormap(display_, DefaultScreen(display_)), table.data(),
+                 static_cast<int>(table.size()));
+  }
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       const unsigned long p = XGetPixel(shot, x, y);
+      if (p < table.size()) {
+        const XColor& c = table[p];
+        image.set(x, y,
+                  {static_cast<std::uint8_t>(c.red >> 8), static_cast<std::uint8_t>(c.green >> 8),
+                   static_cast<std::uint8_t>(c.blue >> 8)});
+        continue;
+      }
       image.set(
           x, y,
           {channel(p, shot->red_mask), channel(p, shot->green_mask), channel(p, shot->blue_mask)});

@@ -1,12 +1,14 @@
 // The settings window of the native zimoklas (GTK) as a user meets it: the stored
 // settings in the controls, Enter, Esc and the close box, Default, the check box and
-// second text, the keyboard and a dragged thumb on the colour bars, a save the key file
-// refuses, the about panel folding out, the boxes at two DPIs, and missing or broken
-// key files.
+// second text, the keyboard, the arrows and a dragged thumb on the colour bars, the tab
+// order, a save the key file refuses, the about panel folding out, the boxes and whole
+// labels at three DPIs, the frame a window manager gives it, and missing or broken key
+// files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -41,6 +43,10 @@ constexpr DesignBox kBoxes[] = {
 
 bool Dark(Rgb c) {
   return c.r + c.g + c.b < 200;
+}
+// Any ink of text on the window's light face, smoothed edges included.
+bool Inked(Rgb c) {
+  return c.r + c.g + c.b < 500;
 }
 // Maroon text, smoothed at its edges.
 bool Maroonish(Rgb c) {
@@ -125,10 +131,45 @@ class GtkSettingsTest : public NativeTest {
     return SaveShot(on().Capture().Crop(on().WindowBox(kSettingsTitle)), name);
   }
 
+  // From here on the window opens on a display of its own whose resources say
+  // Xft.dpi: `screenDpi`, or on the test's display at 96. The screen connects first:
+  // the server forgets its resources when its last client leaves.
+  std::vector<std::string> UseDpi(int screenDpi) {
+    other_ = nullptr;
+    dpi = 96;
+    ownScreen_.reset();
+    ownDisplay_.reset();
+    if (screenDpi == 96) return {};
+    ownDisplay_ = std::make_unique<VirtualDisplay>();
+    EXPECT_TRUE(ownDisplay_->ok());
+    ownScreen_ = std::make_unique<Screen>(ownDisplay_->name());
+    const std::string resources = configHome_ + "/resources";
+    std::ofstream(resources) << "Xft.dpi: " << screenDpi << "\n";
+    std::vector<std::string> environment{"DISPLAY=" + ownDisplay_->name()};
+    Process xrdb({"xrdb", "-nocpp", "-merge", resources}, environment);
+    EXPECT_EQ(xrdb.WaitForExit(5s), 0);
+    other_ = ownScreen_.get();
+    dpi = static_cast<float>(screenDpi);
+    return environment;
+  }
+
+  // Clicks at a bar's left or right arrow, in twips of the client area, and holds the
+  // button down for `hold` before letting go.
+  void PressArrow(int bar, bool right, Milliseconds hold = 0ms) {
+    const int y = 360 + 360 * bar + 127;
+    const int x = right ? 960 + 2415 - 127 : 960 + 127;
+    on().MovePointer(window.left + Px(x), window.top + Px(y));
+    on().PressButton(1);
+    std::this_thread::sleep_for(hold);
+    on().ReleaseButton(1);
+  }
+
   std::unique_ptr<Process> program;
   Box window;
   float dpi = 96;
   Screen* other_ = nullptr;
+  std::unique_ptr<VirtualDisplay> ownDisplay_;
+  std::unique_ptr<Screen> ownScreen_;
 };
 
 TEST_F(GtkSettingsTest, EnterWritesTheSixBackAndTheControlsShowThem) {
@@ -332,23 +373,8 @@ TEST_F(GtkSettingsTest, TheLinkSaysSoWhenNoBrowserOpensIt) {
 TEST_F(GtkSettingsTest, ControlsKeepTheirDesignBoxesAt96And120Dpi) {
   for (const int screenDpi : {96, 120}) {
     SCOPED_TRACE(screenDpi);
-    std::unique_ptr<VirtualDisplay> display;
-    std::unique_ptr<Screen> screen;
-    std::vector<std::string> environment;
-    if (screenDpi != 96) {
-      // A display of its own, whose resources say Xft.dpi: 120. The screen connects
-      // first: the server forgets its resources when its last client leaves.
-      display = std::make_unique<VirtualDisplay>();
-      ASSERT_TRUE(display->ok());
-      screen = std::make_unique<Screen>(display->name());
-      const std::string resources = configHome_ + "/resources";
-      std::ofstream(resources) << "Xft.dpi: 120\n";
-      environment.push_back("DISPLAY=" + display->name());
-      Process xrdb({"xrdb", "-nocpp", "-merge", resources}, environment);
-      ASSERT_EQ(xrdb.WaitForExit(5s), 0);
-      other_ = screen.get();
-      dpi = 120;
-    }
+    const std::vector<std::string> environment = UseDpi(screenDpi);
+    ASSERT_FALSE(HasFailure());
     std::filesystem::remove(keyFile());
     Open(environment);
     std::map<std::string, Box> layout = Layout();
@@ -371,8 +397,130 @@ TEST_F(GtkSettingsTest, ControlsKeepTheirDesignBoxesAt96And120Dpi) {
     ClickOk();
     ExpectEnds();
     EXPECT_EQ(Stored(), kDefaults) << "OK, at its scaled place, saved";
-    other_ = nullptr;
   }
+  UseDpi(96);
+}
+
+TEST_F(GtkSettingsTest, EveryLabelShowsWholeAt96120And144Dpi) {
+  for (const int screenDpi : {96, 120, 144}) {
+    SCOPED_TRACE(screenDpi);
+    const std::vector<std::string> environment = UseDpi(screenDpi);
+    ASSERT_FALSE(HasFailure());
+    Open(environment);
+    ClickChevron();
+    std::this_thread::sleep_for(300ms);
+    if (screenDpi == 120) {
+      on().MovePointer(on().width() - 10, on().height() - 10);  // no tooltip
+      std::this_thread::sleep_for(300ms);
+      Shot("gtk-settings-120dpi");
+    }
+    // A label sizes itself to its text; the window shows it only where it lies inside
+    // the unfolded client area.
+    std::map<std::string, Box> layout = Layout();
+    const Box client{0, 0, Px(kClientWidth), Px(kUnfoldedClientHeight)};
+    for (const char* name : {"Label1", "Label2", "Label3", "Label4", "Label5", "Label6", "Label7",
+                             "Label8", "Label15"}) {
+      ASSERT_TRUE(layout.count(name) == 1) << name;
+      const Box& label = layout[name];
+      EXPECT_LE(label.right, client.right) << name << " is cut at the right";
+      EXPECT_LE(label.bottom, client.bottom) << name << " is cut at the bottom";
+    }
+    // The version line's last glyph, "7", stands whole, clear of the window's edge.
+    const Box& version = layout["Label8"];
+    const Image shot = on().Capture().Crop(on().WindowBox(kSettingsTitle));
+    const Box lastColumns{client.right - 2, version.top, client.right, version.bottom};
+    EXPECT_EQ(shot.Count(Inked, lastColumns), 0);
+    EXPECT_GT(
+        shot.Count(Inked, Box{version.right - Px(90), version.top, version.right, version.bottom}),
+        5)
+        << "the line's end is drawn";
+    Park();
+    on().TapKey("Escape");
+    ExpectEnds();
+  }
+  UseDpi(96);
+}
+
+TEST_F(GtkSettingsTest, ArrowsStepABarByOneAndRepeatWhileHeld) {
+  SeedKeyFile(DefaultsWith({{"SnihG", "100"}}));
+  Open();
+  PressArrow(0, false);  // red 255 to 254
+  PressArrow(1, true);   // green 100 to 101
+  // Held for a second: the first step, then a repeat every 50 ms after 200 ms.
+  PressArrow(2, false, 1000ms);
+  std::this_thread::sleep_for(300ms);
+  Park();
+  on().TapKey("Return");
+  ExpectEnds();
+  Settings stored = Stored();
+  const int blue = std::stoi(stored["SnihB"]);
+  EXPECT_LE(blue, 250) << "the held arrow repeated";
+  EXPECT_GE(blue, 230) << "no faster than a step each 50 ms";
+  stored.erase("SnihB");
+  Settings expected = DefaultsWith({{"SnihR", "254"}, {"SnihG", "101"}});
+  expected.erase("SnihB");
+  EXPECT_EQ(stored, expected);
+}
+
+TEST_F(GtkSettingsTest, TabVisitsTheControlsInTheDesignsOrder) {
+  Open();
+  // Red bar, green, blue, then the greeting, the check box, the second text, OK,
+  // Storno, Default, and round to the red bar again.
+  for (int i = 0; i < 3; ++i) on().TapKey("Tab");
+  on().TapKey("End");
+  on().TapKey("x");
+  on().TapKey("Tab");
+  on().TapKey("space");  // unticks: the second text takes the focus next
+  on().TapKey("Tab");
+  on().TapKey("End");
+  on().TapKey("y");
+  for (int i = 0; i < 4; ++i) on().TapKey("Tab");
+  on().TapKey("Left");  // on the red bar again: 254
+  on().TapKey("Return");
+  ExpectEnds();
+  EXPECT_EQ(Stored(), DefaultsWith({{"SnihR", "254"},
+                                    {"Text1", "Veselé vánoce a šťastný nový rok...x"},
+                                    {"pf", "0"},
+                                    {"Text2", "P.F.y"}}));
+}
+
+TEST_F(GtkSettingsTest, UnderOpenboxTheFrameOffersCloseOnly) {
+  if (access("/usr/bin/openbox", X_OK) != 0) {
+    if (EndToEndRequired()) FAIL() << "openbox is not installed";
+    GTEST_SKIP() << "needs openbox";
+  }
+  VirtualDisplay display;
+  ASSERT_TRUE(display.ok());
+  Screen screen(display.name());
+  const std::vector<std::string> environment{"DISPLAY=" + display.name()};
+  Process manager({"openbox", "--sm-disable"}, environment, configHome_ + "/openbox.log");
+  std::this_thread::sleep_for(1s);
+  other_ = &screen;
+  Open(environment);
+  // What the window manager lets the user do with the window.
+  std::string actions;
+  for (int attempt = 0; attempt < 25 && actions.find("CLOSE") == std::string::npos; ++attempt) {
+    const std::string out = configHome_ + "/actions.txt";
+    Process xprop({"xprop", "-name", kSettingsTitle, "_NET_WM_ALLOWED_ACTIONS"}, environment, out);
+    xprop.WaitForExit(5s);
+    actions = ReadFile(out);
+    std::this_thread::sleep_for(200ms);
+  }
+  EXPECT_NE(actions.find("_NET_WM_ACTION_CLOSE"), std::string::npos) << actions;
+  EXPECT_NE(actions.find("_NET_WM_ACTION_MOVE"), std::string::npos) << actions;
+  for (const char* offered : {"MINIMIZE", "MAXIMIZE", "RESIZE", "FULLSCREEN"}) {
+    EXPECT_EQ(actions.find(offered), std::string::npos) << offered << " in " << actions;
+  }
+  // The frame too: a title bar with the close box alone.
+  const Box client = screen.WindowBox(kSettingsTitle);
+  SaveShot(screen.Capture().Crop(Box{std::max(client.left - 8, 0), std::max(client.top - 30, 0),
+                                     client.right + 8, client.bottom + 8}),
+           "gtk-settings-openbox");
+  // The close box at the title bar's right end closes it, as Storno does.
+  screen.MovePointer(client.right - 8, client.top - 10);
+  screen.Click();
+  ExpectEnds();
+  other_ = nullptr;
 }
 
 TEST_F(GtkSettingsTest, AMissingOrBrokenFileOpensWithTheDefaults) {

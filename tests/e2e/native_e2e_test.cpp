@@ -5,6 +5,8 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -100,10 +102,11 @@ TEST_F(NativeSaverTest, ShowsStoredSnowFireworksAndTextsAndEndsOnlyOnACharacterK
   EXPECT_GE(notice.bottom, 1060);
   EXPECT_LE(notice.bottom, 1072) << "8 pixels up from the bottom edge";
 
-  for (const char* key : {"Shift_L", "Control_L", "Left", "Right", "Up", "Down", "F5"}) {
+  for (const char* key :
+       {"Shift_L", "Control_L", "Left", "Right", "Up", "Down", "F5", "Delete", "KP_Delete"}) {
     screen_->TapKey(key);
   }
-  ExpectStillRunning(*saver, "Shift, Ctrl, the arrow keys and F5");
+  ExpectStillRunning(*saver, "Shift, Ctrl, the arrow keys, F5 and Delete");
   ExpectEndsOn(*saver, [&] { screen_->TapKey("a"); });
 }
 
@@ -124,6 +127,46 @@ TEST_F(NativeSaverTest, AClickOnATextLineKeepsTheSaverAndOneOnTheSkyEndsIt) {
   screen_->MovePointer(kSkyX, kSkyY);
   ExpectEndsOn(*saver, [&] { screen_->PressButton(1); });
   screen_->ReleaseButton(1);
+}
+
+TEST_F(NativeSaverTest, ShowsARightToLeftGreetingAndASecondLineWiderThanTheScreen) {
+  // Snow of green, so that blue is the texts' ink alone.
+  const Settings green = {{"SnihR", "0"}, {"SnihG", "255"}, {"SnihB", "0"}};
+  {
+    Settings hebrew = green;
+    hebrew["Text1"] =
+        "\u05E9\u05E0\u05D4 \u05D8\u05D5\u05D1\u05D4 \u05D5\u05DE\u05EA\u05D5"
+        "\u05E7\u05D4! 2027";
+    SeedKeyFile(hebrew);
+    auto saver = Start({"/s"});
+    ASSERT_TRUE(screen_->WaitForWindow(kSceneTitle, 5s));
+    std::this_thread::sleep_for(700ms);
+    const Image shot = SaveShot(screen_->Capture(), "hebrew-greeting");
+    const Box greeting = shot.BoundsOf(kBlue, kGreetingBand);
+    EXPECT_GE(shot.CountColour(kBlue, kGreetingBand), 300) << "no greeting";
+    EXPECT_NEAR(CentreX(greeting), 960, 10);
+    saver->Signal(SIGTERM);
+    saver->WaitForExit(1s);
+  }
+  Settings wide = green;
+  wide["pf"] = "0";
+  wide["Text2"].clear();
+  while (wide["Text2"].size() < 10000) wide["Text2"] += "P.F. 2027 ";
+  SeedKeyFile(wide);
+  screen_->MovePointer(kSkyX, kSkyY);
+  auto saver = Start({"/s"});
+  ASSERT_TRUE(screen_->WaitForWindow(kSceneTitle, 5s));
+  std::this_thread::sleep_for(700ms);
+  const Image shot = SaveShot(screen_->Capture(), "wide-second-line");
+  // Centred and cut at both sides: ink at both edges of the screen and in its middle.
+  for (const Box& part :
+       {Box{0, 112, 150, 330}, Box{1770, 112, 1920, 330}, Box{885, 112, 1035, 330}}) {
+    EXPECT_GE(shot.CountColour(kBlue, part), 1500) << "at " << part.left;
+  }
+  // The line is text: a click on it keeps the saver.
+  screen_->MovePointer(60, 200);
+  screen_->Click();
+  ExpectStillRunning(*saver, "a click on the second line");
 }
 
 TEST_F(NativeSaverTest, PreviewEndsAtOnceAndMapsNoWindow) {
@@ -175,7 +218,104 @@ TEST_F(NativeSaverTest, CoversThePrimaryMonitorOnly) {
   EXPECT_EQ(box.width(), 1280);
   EXPECT_EQ(box.height(), 720);
   saver->Signal(SIGTERM);
-  EXPECT_EQ(saver->WaitForExit(1s), 0);
+  EXPECT_EQ(saver->WaitForExit(1s), 128 + SIGTERM);
+}
+
+TEST_F(NativeSaverTest, FollowsTheScreenAndThePrimaryMonitorAsTheyChange) {
+  VirtualDisplay display("2560x1440x24");
+  ASSERT_TRUE(display.ok());
+  const std::string on = "DISPLAY=" + display.name();
+  Screen screen(display.name());  // keeps the server's monitors while the test runs
+  const auto xrandr = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "xrandr");
+    Process(arguments, {on}).WaitForExit(5s);
+  };
+  const auto expectWindowAt = [&](const Box& want, const char* when) {
+    Box box;
+    for (const auto start = Clock::now(); Clock::now() - start < 2s;) {
+      box = screen.WindowBox(kSceneTitle);
+      if (box.left == want.left && box.top == want.top && box.right == want.right &&
+          box.bottom == want.bottom) {
+        break;
+      }
+      std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_EQ(box.left, want.left) << when;
+    EXPECT_EQ(box.top, want.top) << when;
+    EXPECT_EQ(box.width(), want.width()) << when;
+    EXPECT_EQ(box.height(), want.height()) << when;
+  };
+  // A laptop's screen of 1280 x 720 ...
+  xrandr({"--output", "screen", "--off"});
+  xrandr({"--fb", "1280x720"});
+  auto saver = Start({"/s"}, {on});
+  ASSERT_TRUE(screen.WaitForWindow(kSceneTitle, 5s));
+  expectWindowAt({0, 0, 1280, 720}, "at the start");
+  // ... docked to a monitor of 2560 x 1440: the screen grows.
+  xrandr({"--output", "screen", "--auto"});
+  expectWindowAt({0, 0, 2560, 1440}, "after the screen grew");
+  std::this_thread::sleep_for(300ms);
+  const Image grown = SaveShot(screen.Capture(), "screen-grown");
+  EXPECT_GE(grown.CountColour(kWhite, Box{0, 0, 2560, 60}), 50) << "no clock line";
+  EXPECT_NEAR(CentreX(grown.BoundsOf(kWhite, Box{0, 0, 2560, 60})), 1280, 40)
+      << "the clock line is not centred again";
+  // The primary monitor moves to the bottom right quarter.
+  xrandr({"--setmonitor", "*moved", "1280/340x720/190+1280+720", "none"});
+  xrandr({"--output", "screen", "--off"});
+  expectWindowAt({1280, 720, 2560, 1440}, "after the primary monitor moved");
+  EXPECT_TRUE(saver->Running());
+  saver->Signal(SIGTERM);
+  EXPECT_EQ(saver->WaitForExit(1s), 128 + SIGTERM);
+}
+
+TEST_F(NativeSaverTest, DrawsSnowSparksAndTextOnAnEightBitColourTable) {
+  VirtualDisplay display("1280x720x8");  // PseudoColor
+  ASSERT_TRUE(display.ok());
+  Screen screen(display.name());
+  SeedKeyFile({{"SnihR", "255"}, {"SnihG", "255"}, {"SnihB", "0"}});
+  auto saver = Start({"/s"}, {"DISPLAY=" + display.name()});
+  ASSERT_TRUE(screen.WaitForWindow(kSceneTitle, 5s));
+  int sparks = 0, snow = 0;
+  Image shot;
+  // The sky holds a rocket or sparks most of the time; a few looks find them.
+  for (int look = 0; look < 10 && sparks < 3; ++look) {
+    std::this_thread::sleep_for(400ms);
+    shot = screen.Capture();
+    const Box sky{0, 250, 1280, 700};
+    snow = shot.CountColour({255, 255, 0}, sky);
+    sparks = shot.Count([](Rgb c) { return !(c == kBlack) && !(c == Rgb{255, 255, 0}); }, sky);
+  }
+  SaveShot(shot, "eight-bit");
+  EXPECT_GE(snow, 30) << "no snow of the stored yellow";
+  EXPECT_GE(sparks, 3) << "no rocket or spark";
+  EXPECT_GE(
+      shot.Count([](Rgb c) { return c.r > 128 && c.g > 128 && c.b > 128; }, Box{0, 0, 1280, 60}),
+      50)
+      << "no clock line";
+}
+
+TEST_F(NativeSaverTest, SigtermAtAnyMomentEndsEachModeByTheSignalAndWritesNothing) {
+  SeedKeyFile(DefaultsWith({{"Text1", "kept"}}));
+  const std::string before = ReadFile(keyFile());
+  const std::string folder = configHome_ + "/Ombra";
+  for (const std::vector<std::string>& mode :
+       std::vector<std::vector<std::string>>{{"/s"}, {"--root"}, {}}) {
+    for (const int delay : {0, 10, 25, 60, 400}) {
+      SCOPED_TRACE((mode.empty() ? std::string("settings window") : mode.front()) + " after " +
+                   std::to_string(delay) + " ms");
+      auto program = Start(mode);
+      std::this_thread::sleep_for(Milliseconds(delay));
+      program->Signal(SIGTERM);
+      // Before its handling exists or after, the signal ends it.
+      EXPECT_EQ(program->WaitForExit(2s), 128 + SIGTERM);
+      EXPECT_EQ(ReadFile(keyFile()), before);
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                              std::filesystem::directory_iterator()),
+                1)
+          << "a file left beside the key file";
+    }
+  }
+  EXPECT_EQ(screen_->CountMappedWindows(kSceneTitle), 0);
 }
 
 TEST_F(NativeSaverTest, ALostDisplayEndsTheSaverAndTheModuleWithStatus1AndOneLine) {

@@ -39,7 +39,8 @@ TEST(PixelBatchTest, ShowsTheLastWriteOfEachPixelAndDropsWritesOutside) {
   XMapRaised(display, window);
   XSync(display, False);
   {
-    x11::PixelBatch batch(display, window, DefaultVisual(display, DefaultScreen(display)));
+    x11::PixelBatch batch(display, window, DefaultVisual(display, DefaultScreen(display)),
+                          DefaultColormap(display, DefaultScreen(display)));
     batch.SetSize(kSize, kSize);
     batch.SetPixel(1, 1, kRed);
     batch.SetPixel(1, 1, 0);

@@ -286,6 +286,19 @@ TEST(Exit, PointerRoutingByLabel) {
   EXPECT_TRUE(s.form.unloaded());
 }
 
+TEST(Exit, EveryCharacterButDelNulAndC1ControlsEnds) {
+  const std::vector<std::uint32_t> ending = {'a', ' ', 27, 13, 9, 8, 10, 3, 0x10D, 0xA0, 0x1F600};
+  const std::vector<std::uint32_t> ignored = {0x7F, 0x00, 0x80, 0x85, 0x9F};
+  for (const std::uint32_t c : ending) EXPECT_TRUE(IsKeyCharacter(c)) << c;
+  for (const std::uint32_t c : ignored) EXPECT_FALSE(IsKeyCharacter(c)) << c;
+  Scene s;
+  s.Start("/s");
+  for (const std::uint32_t c : ignored) s.form.Form_KeyPress(c);
+  EXPECT_FALSE(s.form.unloaded()) << "Delete does nothing, as on Windows";
+  s.form.Form_KeyPress(8);
+  EXPECT_TRUE(s.form.unloaded()) << "Backspace ends it";
+}
+
 TEST(Exit, KeyAndClickOnTheSkyEndAtOnce) {
   {
     Scene s;

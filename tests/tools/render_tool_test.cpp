@@ -1,5 +1,7 @@
 // The render tool: a short scripted run whose log and picture are worked out by hand,
-// the draws file's values, and the one-line errors with exit status 2.
+// the animated GIF as giflib reads it back, the draws file's values, and the one-line
+// errors with exit status 2.
+#include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/wait.h>
@@ -127,6 +129,84 @@ TEST_F(RenderTool, ScriptedRunLogsEveryPixelWriteAndPaintsTheLastFrame) {
   }
 }
 
+// The GIF's frames put together as a viewer shows them: each frame's opaque pixels over
+// the ones before. Returns the delays; `last` gets the picture after the last frame.
+std::vector<int> PlayGif(const std::string& path, int& width, int& height, int& frames,
+                         std::vector<png_byte>& last) {
+  int error = 0;
+  GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
+  if (gif == nullptr || DGifSlurp(gif) == GIF_ERROR) {
+    ADD_FAILURE() << "giflib cannot read " << path;
+    if (gif != nullptr) DGifCloseFile(gif, &error);
+    return {};
+  }
+  width = gif->SWidth;
+  height = gif->SHeight;
+  frames = gif->ImageCount;
+  last.assign(static_cast<std::size_t>(width) * height * 3, 0);
+  std::vector<int> delays;
+  for (int i = 0; i < gif->ImageCount; ++i) {
+    const SavedImage& image = gif->SavedImages[i];
+    GraphicsControlBlock control{};
+    DGifSavedExtensionToGCB(gif, i, &control);
+    delays.push_back(control.DelayTime);
+    const ColorMapObject* colours =
+        image.ImageDesc.ColorMap != nullptr ? image.ImageDesc.ColorMap : gif->SColorMap;
+    const GifImageDesc& box = image.ImageDesc;
+    for (int y = 0; y < box.Height; ++y) {
+      for (int x = 0; x < box.Width; ++x) {
+        const int index = image.RasterBits[y * box.Width + x];
+        if (index == control.TransparentColor) continue;
+        const GifColorType& c = colours->Colors[index];
+        png_byte* p = &last[((box.Top + y) * width + box.Left + x) * 3];
+        p[0] = c.Red;
+        p[1] = c.Green;
+        p[2] = c.Blue;
+      }
+    }
+  }
+  DGifCloseFile(gif, &error);
+  return delays;
+}
+
+TEST_F(RenderTool, TheGifHasTheFramesAskedForAndEndsOnTheLastFrame) {
+  // 400 ticks of 2 s with a frame every 10 ticks: 40 frames of 5 cs, the last the same
+  // picture as the PNG of the last tick.
+  const std::string gif = Path("run.gif");
+  const std::string png = Path("last.png");
+  Result r = RunTool({"--size", "160x90", "--ticks", "400", "--seed", "7", "--snow", "0,128,255",
+                      "--gif", gif, "--png", png});
+  ASSERT_EQ(r.status, 0) << r.err;
+  int width = 0, height = 0, frames = 0;
+  std::vector<png_byte> shown;
+  std::vector<int> delays = PlayGif(gif, width, height, frames, shown);
+  EXPECT_EQ(width, 160);
+  EXPECT_EQ(height, 90);
+  EXPECT_EQ(frames, 40);
+  EXPECT_EQ(delays, std::vector<int>(40, 5));
+  png_uint_32 pngWidth = 0, pngHeight = 0;
+  EXPECT_EQ(shown, ReadRgb(png, pngWidth, pngHeight));
+  EXPECT_GT(std::count(shown.begin(), shown.end(), 255), 0) << "snow in the picture";
+
+  // Every 5 ticks, 25 ms: the delays take turns at 3 and 2 cs and keep the run's 2 s; 7
+  // ticks left over make no frame.
+  r = RunTool(
+      {"--size", "32x18", "--ticks", "407", "--seed", "7", "--gif", gif, "--gif-step", "5"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  delays = PlayGif(gif, width, height, frames, shown);
+  EXPECT_EQ(frames, 81);
+  int total = 0;
+  for (const int delay : delays) {
+    EXPECT_TRUE(delay == 2 || delay == 3) << delay;
+    total += delay;
+  }
+  EXPECT_EQ(total, 203);
+
+  r = RunTool({"--ticks", "10", "--gif", (dir_ / "no-folder" / "x.gif").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.starts_with("zimoklas-render: cannot write")) << r.err;
+}
+
 TEST_F(RenderTool, TheBuiltProgramWritesTheSameLogToAFile) {
   const std::string draws = File("draws.txt", ScriptedDraws());
   const std::string log = Path("run.log");
@@ -165,6 +245,9 @@ TEST_F(RenderTool, BadInputGivesOneLineOnStandardErrorAndStatusTwo) {
       {"--draws", outside},
       {"--draws", words},
       {"--draws", draws, "--ticks", "4", "--size", "64x20"},  // runs out on tick 4
+      {"--gif"},
+      {"--gif", "a.gif", "--gif-step", "3"},                   // faster than browsers show
+      {"--gif", "a.gif", "--ticks", "9", "--gif-step", "10"},  // no frame at all
   };
   for (const auto& args : cases) {
     const Result r = RunTool(args);

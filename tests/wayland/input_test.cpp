@@ -56,8 +56,8 @@ TEST(WaylandInput, PointerPositionsAreScaledToDevicePixelsAndTheWheelIsNoClick) 
 }
 
 TEST(WaylandInput, OnlyKeysThatYieldACharacterEndTheSaver) {
-  for (const std::uint32_t keysym :
-       {XKB_KEY_Shift_L, XKB_KEY_Control_R, XKB_KEY_Left, XKB_KEY_F1, XKB_KEY_Caps_Lock}) {
+  for (const std::uint32_t keysym : {XKB_KEY_Shift_L, XKB_KEY_Control_R, XKB_KEY_Left, XKB_KEY_F1,
+                                     XKB_KEY_Caps_Lock, XKB_KEY_Delete}) {
     Scene scene;
     ForwardKey(scene.form, keysym);
     EXPECT_FALSE(scene.form.unloaded()) << keysym;

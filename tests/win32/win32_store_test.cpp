@@ -1,5 +1,5 @@
 // The registry store under Wine: REG_SZ round trips, defaults for missing values and for
-// values of another type or length, and refused writes.
+// values of another type or length, refused writes, and the machine-wide level.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -21,13 +21,21 @@ class RegistryStoreTest : public ::testing::Test {
   }
   void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str()); }
 
-  RegistryStore Store() const { return RegistryStore(HKEY_CURRENT_USER, base_); }
+  // The machine-wide level lies in a scratch key too.
+  RegistryStore Store() const {
+    return RegistryStore(HKEY_CURRENT_USER, base_, HKEY_CURRENT_USER, base_ + L"\\Machine");
+  }
   std::wstring SectionPath() const { return base_ + L"\\Ombra\\Zimoklas"; }
+  std::wstring MachineSectionPath() const { return base_ + L"\\Machine\\Ombra\\Zimoklas"; }
 
   void Put(const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
+    PutUnder(SectionPath(), name, type, data, bytes);
+  }
+  void PutUnder(const std::wstring& path, const wchar_t* name, DWORD type, const void* data,
+                DWORD bytes) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, SectionPath().c_str(), 0, nullptr, 0,
-                              KEY_SET_VALUE, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                              nullptr, &key, nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), bytes),
               ERROR_SUCCESS);
@@ -36,6 +44,10 @@ class RegistryStoreTest : public ::testing::Test {
   void PutText(const wchar_t* name, const std::wstring& text, bool terminated = true) {
     const auto bytes = static_cast<DWORD>((text.size() + (terminated ? 1 : 0)) * sizeof(wchar_t));
     Put(name, REG_SZ, text.c_str(), bytes);
+  }
+  void PutMachineText(const wchar_t* name, const std::wstring& text) {
+    PutUnder(MachineSectionPath(), name, REG_SZ, text.c_str(),
+             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   }
   bool SectionExists() const { return KeyExists(SectionPath()); }
   bool KeyExistsUnderBase(const std::wstring& name) const {
@@ -207,6 +219,31 @@ TEST_F(RegistryStoreTest, SaveRefusedHalfwayPutsBackWhatItWrote) {
       }
     }
   }
+}
+
+TEST_F(RegistryStoreTest, MachineWideValuesStandBehindTheUsersAndAreNeverWritten) {
+  RegistryStore store = Store();
+  settings::Module1 module;
+  settings::ReadStartupSettings(store, module);
+  EXPECT_EQ(module.SnowRed, 255) << "no machine-wide key: the design's default";
+
+  PutMachineText(L"SnihR", L"10");
+  PutMachineText(L"SnihG", L"abc");
+  PutMachineText(L"Text1", L"Firma přeje");
+  const DWORD number = 0;
+  PutUnder(MachineSectionPath(), L"pf", REG_DWORD, &number, sizeof(number));
+  PutText(L"SnihR", L"20");
+  settings::ReadStartupSettings(store, module);
+  EXPECT_EQ(module.SnowRed, 20) << "the user's value wins";
+  EXPECT_EQ(module.SnowGreen, 255) << "a bad machine-wide value counts as a bad stored value";
+  EXPECT_EQ(module.GreetingText, "Firma přeje");
+  EXPECT_EQ(module.UsePfYear, kTrue) << "a value of another type counts as missing";
+
+  ASSERT_EQ(settings::WriteAll(store, {20, 255, 255, module.GreetingText, "P.F.", 1}),
+            std::nullopt);
+  EXPECT_EQ(store.ReadSetting("Ombra", "Zimoklas", "Text1", "x"), "Firma přeje")
+      << "the user's store holds all six";
+  EXPECT_EQ(store.ReadMachineSetting("Ombra", "Zimoklas", "SnihR"), "10") << "unchanged";
 }
 
 }  // namespace

@@ -50,7 +50,8 @@ class PixelBatchTickSizesTest : public ::testing::Test {
     for (int y = 0; y < kHeight; ++y) {
       for (int x = 0; x < kWidth; ++x) expected_.SetPixel(x, y, kUntouched);
     }
-    batch_ = std::make_unique<PixelBatch>(display_, pixmap_, visual);
+    batch_ = std::make_unique<PixelBatch>(display_, pixmap_, visual,
+                                          DefaultColormap(display_, DefaultScreen(display_)));
     // The batch believes the window is smaller than the pixmap, so that writes past its
     // edge can be seen not to land.
     batch_->SetSize(kWidth - 8, kHeight - 8);

@@ -12,6 +12,7 @@
 #include "animation/random.hpp"
 #include "animation/tick.hpp"
 #include "draws_file.hpp"
+#include "gif_writer.hpp"
 #include "platform/headless/frame.hpp"
 #include "platform/headless/scripted_random.hpp"
 #include "png_writer.hpp"
@@ -56,8 +57,25 @@ struct Run {
   const RenderOptions& options;
   headless::Frame& frame;
   std::ostream* log;  // none without --log
+  GifWriter* gif;     // none without --gif
   std::ostream& err;
 };
+
+// After every gif step of ticks, the frame joins the GIF. A tick is 5 ms and a GIF counts
+// centiseconds: each frame's delay is the rounded time since the start less the delays
+// so far, so the whole keeps the ticks' pace.
+bool AddGifFrame(const Run& run, std::uint64_t tick) {
+  if (run.gif == nullptr || tick % run.options.gifStep != 0) return true;
+  const auto centiseconds = [](std::uint64_t ticks) {
+    return static_cast<int>((ticks * 5 + 5) / 10);
+  };
+  const int delay = centiseconds(tick) - centiseconds(tick - run.options.gifStep);
+  if (const auto error = run.gif->Add(run.frame, delay)) {
+    run.err << kName << "cannot write '" << *run.options.gifFile << "': " << *error << "\n";
+    return false;
+  }
+  return true;
+}
 
 // Runs the ticks; a tick's log text is written only once the tick is complete.
 template <class Random>
@@ -72,15 +90,16 @@ int RunTicks(const Run& run, Random& random) {
     try {
       if (run.log == nullptr) {
         animation::Tick(*state, random, run.frame, scale);
-        continue;
+      } else {
+        text = "tick " + std::to_string(tick) + "\n";
+        animation::Tick(*state, random, logging, scale);
+        *run.log << text;
+        if (!*run.log) {
+          run.err << kName << "the log could not be written\n";
+          return kOutputFailed;
+        }
       }
-      text = "tick " + std::to_string(tick) + "\n";
-      animation::Tick(*state, random, logging, scale);
-      *run.log << text;
-      if (!*run.log) {
-        run.err << kName << "the log could not be written\n";
-        return kOutputFailed;
-      }
+      if (!AddGifFrame(run, tick)) return kOutputFailed;
     } catch (const headless::DrawsExhausted& e) {
       run.err << kName << "the draws file ran out on tick " << tick << " after " << e.used()
               << " draws\n";
@@ -135,8 +154,18 @@ int RunRender(std::span<const std::string_view> args, std::ostream& out, std::os
     }
   }
 
+  GifWriter gifFile;
+  GifWriter* gif = nullptr;
+  if (options.gifFile) {
+    if (const auto error = gifFile.Open(*options.gifFile, options.width, options.height)) {
+      err << kName << "cannot write '" << *options.gifFile << "': " << *error << "\n";
+      return kOutputFailed;
+    }
+    gif = &gifFile;
+  }
+
   headless::Frame frame(options.width, options.height);
-  const Run run{options, frame, log, err};
+  const Run run{options, frame, log, gif, err};
   int status = 0;
   if (scripted) {
     status = RunTicks(run, *scripted);
@@ -154,6 +183,12 @@ int RunRender(std::span<const std::string_view> args, std::ostream& out, std::os
     log->flush();
     if (!*log) {
       err << kName << "the log could not be written\n";
+      return kOutputFailed;
+    }
+  }
+  if (gif != nullptr) {
+    if (const auto error = gif->Close()) {
+      err << kName << "cannot write '" << *options.gifFile << "': " << *error << "\n";
       return kOutputFailed;
     }
   }

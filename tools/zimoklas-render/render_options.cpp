@@ -12,14 +12,21 @@ namespace zimoklas::render {
 const std::string_view kUsage =
     "usage: zimoklas-render [--size WxH] [--ticks N] [--snow R,G,B]\n"
     "                       [--seed N | --draws FILE] [--log FILE|-] [--png FILE]\n"
+    "                       [--gif FILE [--gif-step N]]\n"
     "Runs the fireworks and snow animation on an in-memory frame (default 1920x1080,\n"
     "1000 ticks, white snow, seeded from the clock). --draws replays one value in [0, 1)\n"
     "per line instead of the generator. --log writes 'tick N' before each tick and one\n"
     "'X Y COLOUR' line per pixel write (COLOUR is 0x00BBGGRR in decimal, 0 erases).\n"
-    "--png writes the frame after the last tick. Exit status: 0 done, 1 an output could\n"
-    "not be written, 2 a bad option or draws file.\n";
+    "--png writes the frame after the last tick. --gif writes an animated GIF with a\n"
+    "frame after every N ticks (--gif-step, default 10; each frame shows for N x 5 ms,\n"
+    "at least 4 ticks). Exit status: 0 done, 1 an output could not be written, 2 a bad\n"
+    "option or draws file.\n";
 
 namespace {
+
+// Browsers show frames of less than 2 centiseconds for 10; a GIF's delay ends at 65535.
+constexpr std::uint64_t kMinGifStep = 4;
+constexpr std::uint64_t kMaxGifStep = 100000;
 
 template <class T>
 std::optional<T> ParseNumber(std::string_view text) {
@@ -99,8 +106,9 @@ std::variant<RenderOptions, std::string> ParseOptions(std::span<const std::strin
       o.help = true;
       continue;
     }
-    static constexpr std::string_view kTakesValue[] = {"--size",  "--ticks", "--snow", "--seed",
-                                                       "--draws", "--log",   "--png"};
+    static constexpr std::string_view kTakesValue[] = {"--size", "--ticks", "--snow",
+                                                       "--seed", "--draws", "--log",
+                                                       "--png",  "--gif",   "--gif-step"};
     bool known = false;
     for (std::string_view option : kTakesValue) known = known || name == option;
     if (!known) return "unknown option '" + std::string(args[i]) + "' (see --help)";
@@ -120,18 +128,32 @@ std::variant<RenderOptions, std::string> ParseOptions(std::span<const std::strin
       if (ticks) o.ticks = *ticks;
     } else if (name == "--seed") {
       error = ApplyCount(o.seed, name, *value);
+    } else if (name == "--gif-step") {
+      std::optional<std::uint64_t> step;
+      error = ApplyCount(step, name, *value);
+      if (step && (*step < kMinGifStep || *step > kMaxGifStep)) {
+        error = "--gif-step wants " + std::to_string(kMinGifStep) + " to " +
+                std::to_string(kMaxGifStep) + " ticks, not '" + std::string(*value) + "'";
+      }
+      if (step) o.gifStep = *step;
     } else if (value->empty()) {
       error = std::string(name) + " needs a file name";
     } else if (name == "--draws") {
       o.drawsFile = std::string(*value);
     } else if (name == "--log") {
       o.logFile = std::string(*value);
+    } else if (name == "--gif") {
+      o.gifFile = std::string(*value);
     } else {
       o.pngFile = std::string(*value);
     }
     if (error) return *error;
   }
   if (o.seed && o.drawsFile) return std::string("--seed and --draws exclude each other");
+  if (o.gifFile && o.ticks < o.gifStep) {
+    return "--gif needs at least one frame: --ticks " + std::to_string(o.ticks) +
+           " is less than --gif-step " + std::to_string(o.gifStep);
+  }
   return o;
 }
 

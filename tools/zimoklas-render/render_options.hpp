@@ -14,6 +14,8 @@
 namespace zimoklas::render {
 
 inline constexpr std::int32_t kMaxSide = 8192;
+// Ticks between two frames of the GIF by default: 50 ms, 20 frames a second.
+inline constexpr std::uint64_t kDefaultGifStep = 10;
 
 struct RenderOptions {
   std::int32_t width = 1920;
@@ -24,6 +26,8 @@ struct RenderOptions {
   std::optional<std::string> drawsFile;  // replaces the generator
   std::optional<std::string> logFile;    // "-" is standard output
   std::optional<std::string> pngFile;
+  std::optional<std::string> gifFile;
+  std::uint64_t gifStep = kDefaultGifStep;  // a frame after every this many ticks
   bool help = false;
 };
 

@@ -12,9 +12,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <utility>
@@ -97,16 +99,30 @@ Load LoadKeyFile(const std::string& path, GKeyFile* file, std::string& why) {
     why = size > kMax ? "it is larger than 1 MB" : "it changed while it was read";
     return Load::Ignored;
   }
-  if (std::memchr(data.data(), '\0', size) != nullptr) {
+  const std::string_view text(data.data(), size);
+  if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+    why = "it is UTF-16 text, not UTF-8";
+    return Load::Ignored;
+  }
+  if (text.find('\0') != std::string_view::npos) {
     why = "it holds binary data, not text";
     return Load::Ignored;
   }
+  // Editors on Windows start UTF-8 files with a byte-order mark, which the parser would
+  // take as part of the first line.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  const std::size_t skip = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
   GError* error = nullptr;
   if (!g_key_file_load_from_data(
-          file, data.data(), size,
+          file, data.data() + skip, size - skip,
           static_cast<GKeyFileFlags>(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS),
           &error)) {
-    why = std::string("it is not a key file: ") + error->message;
+    // The parser's own message quotes the offending line, which may be anything the
+    // path leads to; the reason is told in the program's words instead.
+    why = error->domain == G_KEY_FILE_ERROR && error->code == G_KEY_FILE_ERROR_UNKNOWN_ENCODING
+              ? "it is not UTF-8 text"
+              : "it is not a key file (a line outside a [group], a group without its ], or a "
+                "line without =)";
     g_error_free(error);
     return Load::Ignored;
   }
@@ -275,20 +291,63 @@ std::optional<SaveFailure> SaveKeyFile(const std::string& path, std::string_view
   return std::nullopt;
 }
 
-}  // namespace
-
-void SetSaveStepHook(SaveStepHook hook) {
-  saveStepHook = hook;
-  saveStep = 0;
+// Text for a terminal or a log: control characters, and bytes that are not UTF-8, become
+// \xNN escapes, so a path can neither move the cursor nor recolour a daemon's log.
+std::string Printable(std::string_view text) {
+  const bool utf8 = g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr);
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    // U+0080..U+009F, the C1 controls, are C2 80..C2 9F in UTF-8.
+    const bool c1 = utf8 && byte == 0xC2 && i + 1 < text.size() &&
+                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+    if (byte >= 0x20 && byte != 0x7F && (byte < 0x80 || utf8) && !c1) {
+      out += text[i];
+      continue;
+    }
+    if (c1) ++i;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto shown = static_cast<unsigned char>(text[i]);
+    out += "\\x";
+    out += kHex[shown >> 4];
+    out += kHex[shown & 0xF];
+  }
+  return out;
 }
 
-KeyFileStore::KeyFileStore() : configDir_(g_get_user_config_dir()) {}
+bool Absolute(std::string_view path) {
+  return path.starts_with('/');
+}
 
-KeyFileStore::KeyFileStore(std::string path) : fixedPath_(std::move(path)) {}
+// The value of a key in the file at `path`, if the file can be taken and holds it as
+// UTF-8 text. A file that exists but cannot be taken is told about once per store.
+std::optional<std::string> LookUp(const std::string& path, std::string_view section,
+                                  std::string_view key, std::set<std::string>& warned) {
+  const KeyFilePtr file = NewKeyFile();
+  std::string why;
+  const Load load = LoadKeyFile(path, file.get(), why);
+  if (load == Load::Ignored && warned.insert(path).second) {
+    // The reason is the program's own text; the path comes from the environment.
+    const std::string line = "zimoklas: ignoring the settings file " + Printable(path) + ": " +
+                             why + "; using the defaults\n";
+    std::fputs(line.c_str(), stderr);
+  }
+  if (load != Load::Loaded) return std::nullopt;
+  const std::string group(section);
+  const std::string name(key);
+  gchar* value = g_key_file_get_string(file.get(), group.c_str(), name.c_str(), nullptr);
+  if (value == nullptr) return std::nullopt;
+  std::string text(value);
+  g_free(value);
+  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+    return std::nullopt;
+  }
+  return text;
+}
 
-std::string KeyFileStore::FilePath(std::string_view app, std::string_view section) const {
-  if (!configDir_) return fixedPath_;
-  std::string path = *configDir_;
+std::string SettingsFile(const std::string& folder, std::string_view app,
+                         std::string_view section) {
+  std::string path = folder;
   path += '/';
   path += app;
   path += '/';
@@ -297,33 +356,76 @@ std::string KeyFileStore::FilePath(std::string_view app, std::string_view sectio
   return path;
 }
 
+}  // namespace
+
+std::string UserConfigFolder() {
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  if (configHome != nullptr && Absolute(configHome)) return configHome;
+  // A relative or empty value is ignored, as the base-directory rules say: it would name
+  // a different folder for every current folder the program is started from.
+  const char* home = std::getenv("HOME");
+  std::string folder = home != nullptr && Absolute(home) ? home : g_get_home_dir();
+  folder += "/.config";
+  return folder;
+}
+
+std::vector<std::string> SystemConfigFolders() {
+  std::vector<std::string> folders;
+  const char* dirs = std::getenv("XDG_CONFIG_DIRS");
+  std::string_view rest = dirs != nullptr ? dirs : "";
+  while (!rest.empty()) {
+    const std::size_t colon = rest.find(':');
+    const std::string_view entry = rest.substr(0, colon);
+    if (Absolute(entry)) folders.emplace_back(entry);
+    rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+  }
+  if (folders.empty()) folders.emplace_back("/etc/xdg");
+  return folders;
+}
+
+void SetSaveStepHook(SaveStepHook hook) {
+  saveStepHook = hook;
+  saveStep = 0;
+}
+
+KeyFileStore::KeyFileStore()
+    : configDir_(UserConfigFolder()), machineDirs_(SystemConfigFolders()) {}
+
+KeyFileStore::KeyFileStore(std::string path, std::vector<std::string> machinePaths)
+    : fixedPath_(std::move(path)), machinePaths_(std::move(machinePaths)) {}
+
+std::string KeyFileStore::FilePath(std::string_view app, std::string_view section) const {
+  return configDir_ ? SettingsFile(*configDir_, app, section) : fixedPath_;
+}
+
+std::vector<std::string> KeyFileStore::MachineFilePaths(std::string_view app,
+                                                        std::string_view section) const {
+  if (!configDir_) return machinePaths_;
+  std::vector<std::string> paths;
+  for (const std::string& folder : machineDirs_)
+    paths.push_back(SettingsFile(folder, app, section));
+  return paths;
+}
+
 std::string KeyFileStore::ReadSetting(std::string_view app, std::string_view section,
                                       std::string_view key, std::string_view fallback) {
   if (!ValidName(app) || !ValidName(section) || key.find('\0') != std::string_view::npos) {
     return std::string(fallback);
   }
-  const std::string path = FilePath(app, section);
-  const KeyFilePtr file = NewKeyFile();
-  std::string why;
-  const Load load = LoadKeyFile(path, file.get(), why);
-  if (load == Load::Ignored && !warned_) {
-    warned_ = true;
-    // Put together as text: the path comes from the environment.
-    const std::string line =
-        "zimoklas: ignoring the settings file " + path + ": " + why + "; using the defaults\n";
-    std::fputs(line.c_str(), stderr);
+  return LookUp(FilePath(app, section), section, key, warned_).value_or(std::string(fallback));
+}
+
+std::optional<std::string> KeyFileStore::ReadMachineSetting(std::string_view app,
+                                                            std::string_view section,
+                                                            std::string_view key) {
+  if (!ValidName(app) || !ValidName(section) || key.find('\0') != std::string_view::npos) {
+    return std::nullopt;
   }
-  if (load != Load::Loaded) return std::string(fallback);
-  const std::string group(section);
-  const std::string name(key);
-  gchar* value = g_key_file_get_string(file.get(), group.c_str(), name.c_str(), nullptr);
-  if (value == nullptr) return std::string(fallback);
-  std::string text(value);
-  g_free(value);
-  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
-    return std::string(fallback);
+  // The first folder that holds the key wins, as the order of the folders says.
+  for (const std::string& path : MachineFilePaths(app, section)) {
+    if (std::optional<std::string> value = LookUp(path, section, key, warned_)) return value;
   }
-  return text;
+  return std::nullopt;
 }
 
 std::optional<SaveFailure> KeyFileStore::SaveSettings(std::string_view app,

@@ -23,6 +23,9 @@ void SetLabelLook(GtkLabel* label, std::optional<Colour> colour, const FontDesig
   }
   gtk_label_set_attributes(label, attributes);
   pango_attr_list_unref(attributes);
+  // Each glyph keeps its true advance rather than whole pixels, so that a line of many
+  // blanks grows with the DPI as its design box does.
+  pango_context_set_round_glyph_positions(gtk_widget_get_pango_context(GTK_WIDGET(label)), FALSE);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/types.hpp"
+#include "platform/pango/pango_fonts.hpp"
 
 namespace zimoklas::gtk {
 namespace {
@@ -17,9 +18,7 @@ int Scaled(int pixelsAt96, float dpi) {
 
 PangoFontDescription* FontFor(const FontDesign& design) {
   PangoFontDescription* font = pango_font_description_new();
-  // The old dialog face is not installed on Linux; Liberation Sans has its proportions
-  // and the Czech letters. Arial's metric twin is Liberation Sans too.
-  pango_font_description_set_family(font, "Liberation Sans");
+  pango_font_description_set_family(font, pango::FamilyFor(design.face));
   pango_font_description_set_size(font, static_cast<int>(design.points * PANGO_SCALE));
   pango_font_description_set_weight(font, design.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
   return font;
@@ -38,7 +37,6 @@ std::string SettingsCss(float dpi) {
   char css[2048];
   std::snprintf(css, sizeof(css),
                 R"(
-window.zimoklas-settings * { font-family: "Liberation Sans"; font-size: 8pt; }
 window.zimoklas-settings viewport, window.zimoklas-settings scrolledwindow {
   border: none; background: none; }
 window.zimoklas-settings button {
@@ -64,7 +62,9 @@ window.zimoklas-settings frame > border { border-radius: 0; }
 window.zimoklas-settings frame > label { margin: 0 %dpx; }
 )",
                 pad, pad, check, check, gap, bar - 2, bar - 2, pad);
-  return css;
+  // The window's own font is the old dialog face at 8 points.
+  return std::string("window.zimoklas-settings * { font-family: \"") +
+         pango::FamilyFor("MS Sans Serif") + "\"; font-size: 8pt; }" + css;
 }
 
 }  // namespace zimoklas::gtk

@@ -8,10 +8,12 @@
 #include <gtk/gtk.h>
 #include <pthread.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -21,9 +23,11 @@
 #include "dialog/form2.hpp"
 #include "dialog/form2_design.hpp"
 #include "dialog/form2_layout.hpp"
+#include "platform/gtk/gtk_scroll_arrows.hpp"
 #include "platform/gtk/gtk_settings_input.hpp"
 #include "platform/gtk/gtk_settings_paint.hpp"
 #include "platform/gtk/gtk_settings_style.hpp"
+#include "platform/gtk/gtk_tool_window.hpp"
 #include "settings/settings.hpp"
 
 // Xlib's macros (None, Status, ...) clash with names of the core: included last.
@@ -58,6 +62,8 @@ class SettingsWindow final : public dialog::SettingsWindowView {
   ~SettingsWindow() override;
 
   int Run();
+  // The signal that closed the window; 0 when none did.
+  int endingSignal() const { return endingSignal_; }
 
   void ControlChanged(Form2Control control) override;
   void SetClientHeight(float twips) override;
@@ -75,6 +81,8 @@ class SettingsWindow final : public dialog::SettingsWindowView {
   GtkWidget* MakeLabel(const ControlDesign& design);
   GtkWidget* MakeScrollBar(const ControlDesign& design);
   GtkWidget* MakeDrawing(const ControlDesign& design, PixelBox box);
+  GtkWidget* MakeButton(const ControlDesign& design);
+  void SetTabOrder();
   void ShowPicture();
   int Px(float twips) const { return dialog::TwipsToPixels(twips, dpi_); }
   ScrollBarId BarOf(GtkWidget* widget) const;
@@ -88,6 +96,7 @@ class SettingsWindow final : public dialog::SettingsWindowView {
   static gboolean OnBarRelease(GtkWidget* bar, GdkEventButton* event, gpointer self);
   static gboolean OnDraw(GtkWidget* area, cairo_t* cr, gpointer self);
   static gboolean OnClickRelease(GtkWidget* box, GdkEventButton* event, gpointer self);
+  template <int Signal>
   static gboolean OnSignal(gpointer self);
   static gboolean OnFirstDraw(GtkWidget*, cairo_t*, gpointer self);
 
@@ -107,6 +116,10 @@ class SettingsWindow final : public dialog::SettingsWindowView {
   GtkWidget* image1Box_ = nullptr;
   GtkWidget* link_ = nullptr;
   std::array<GtkWidget*, 3> buttons_{};  // Command1, Command2, Command3
+  GtkWidget* defaultButton_ = nullptr;   // Enter presses it
+  GtkWidget* cancelButton_ = nullptr;    // Esc presses it
+  GtkWidget* firstFocus_ = nullptr;      // the first control in the tab order
+  std::array<std::unique_ptr<ScrollArrows>, 3> arrows_;
   GdkPixbuf* down_ = nullptr;
   GdkPixbuf* up_ = nullptr;
   std::array<guint, 3> signalSources_{};
@@ -114,6 +127,7 @@ class SettingsWindow final : public dialog::SettingsWindowView {
   std::vector<std::pair<std::string_view, GtkWidget*>> placed_;
   bool mirroring_ = false;
   bool ended_ = false;
+  int endingSignal_ = 0;
 };
 
 SettingsWindow::~SettingsWindow() {
@@ -157,16 +171,16 @@ int SettingsWindow::Run() {
     g_signal_connect_after(window_, "draw", G_CALLBACK(&OnFirstDraw), this);
   }
   // The first control in the tab order that takes the focus.
-  gtk_widget_grab_focus(bars_[0]);
+  if (firstFocus_ != nullptr) gtk_widget_grab_focus(firstFocus_);
 
   // The system's requests to end the program close the window, as the close box does.
   const std::array<int, 3> signals{SIGTERM, SIGINT, SIGHUP};
+  signalSources_ = {g_unix_signal_add(SIGTERM, &OnSignal<SIGTERM>, this),
+                    g_unix_signal_add(SIGINT, &OnSignal<SIGINT>, this),
+                    g_unix_signal_add(SIGHUP, &OnSignal<SIGHUP>, this)};
   sigset_t blocked;
   sigemptyset(&blocked);
-  for (std::size_t i = 0; i < signals.size(); ++i) {
-    signalSources_[i] = g_unix_signal_add(signals[i], &OnSignal, this);
-    sigaddset(&blocked, signals[i]);
-  }
+  for (const int signal : signals) sigaddset(&blocked, signal);
   // The scene's loop takes them from a descriptor and blocks them for that; GLib needs
   // them delivered.
   pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
@@ -177,20 +191,10 @@ int SettingsWindow::Run() {
 void SettingsWindow::Create() {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(window_), std::string(dialog::kWindowCaption).c_str());
-  gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
-  gtk_window_set_type_hint(GTK_WINDOW(window_), GDK_WINDOW_TYPE_HINT_UTILITY);
-  gtk_window_set_skip_taskbar_hint(GTK_WINDOW(window_), TRUE);
-  gtk_window_set_skip_pager_hint(GTK_WINDOW(window_), TRUE);
+  MakeToolWindow(GTK_WINDOW(window_));
   gtk_style_context_add_class(gtk_widget_get_style_context(window_), "zimoklas-settings");
   g_signal_connect(window_, "delete-event", G_CALLBACK(&OnDelete), this);
   g_signal_connect(window_, "key-press-event", G_CALLBACK(&OnKey), this);
-  // Window managers that read them leave only the close box (and moving) to the user.
-  g_signal_connect(window_, "realize", G_CALLBACK(+[](GtkWidget* window, gpointer) {
-                     gdk_window_set_functions(
-                         gtk_widget_get_window(window),
-                         static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_CLOSE));
-                   }),
-                   nullptr);
 
   // The fixed area holds the whole panel; the scrolled window shows as much of it as the
   // fold asks for and never scrolls. A caption wider than the design at some DPI is cut
@@ -219,20 +223,32 @@ void SettingsWindow::Create() {
                                      nullptr);
 
   for (const ControlDesign& design : dialog::kForm2Design) CreateChild(design);
-
-  // The design's tab order: bars, texts, check box, then OK, Storno, Default.
-  GList* chain = nullptr;
-  for (GtkWidget* widget : {bars_[0], bars_[1], bars_[2], text1_, check1_, text2_, buttons_[0],
-                            buttons_[1], buttons_[2]}) {
-    chain = g_list_append(chain, widget);
+  SetTabOrder();
+  if (defaultButton_ != nullptr) {
+    gtk_widget_set_can_default(defaultButton_, TRUE);
+    gtk_window_set_default(GTK_WINDOW(window_), defaultButton_);
   }
+}
+
+void SettingsWindow::SetTabOrder() {
+  // The design's tab indices order the controls that can take the focus; labels and the
+  // frame have an index too but never take it.
+  std::vector<std::pair<int, GtkWidget*>> stops;
+  for (const auto& [name, widget] : placed_) {
+    const ControlDesign* design = dialog::FindDesign(name);
+    if (design->tabIndex >= 0 && gtk_widget_get_can_focus(widget)) {
+      stops.emplace_back(design->tabIndex, widget);
+    }
+  }
+  std::stable_sort(stops.begin(), stops.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  GList* chain = nullptr;
+  for (const auto& stop : stops) chain = g_list_append(chain, stop.second);
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   gtk_container_set_focus_chain(GTK_CONTAINER(fixed_), chain);
   G_GNUC_END_IGNORE_DEPRECATIONS
   g_list_free(chain);
-
-  gtk_widget_set_can_default(buttons_[0], TRUE);
-  gtk_window_set_default(GTK_WINDOW(window_), buttons_[0]);
+  firstFocus_ = stops.empty() ? nullptr : stops.front().second;
 }
 
 void SettingsWindow::Put(GtkWidget* widget, const ControlDesign& design, bool fixedSize) {
@@ -321,25 +337,9 @@ void SettingsWindow::CreateChild(const ControlDesign& design) {
       Put(check1_, design);
       return;
     }
-    case ControlKind::Button: {
-      GtkWidget* button = gtk_button_new_with_label(std::string(design.caption).c_str());
-      gtk_widget_set_tooltip_text(button, std::string(design.tooltip).c_str());
-      const std::size_t index = design.isDefault ? 0 : design.isCancel ? 1 : 2;
-      buttons_[index] = button;
-      g_signal_connect(button, "clicked", G_CALLBACK(+[](GtkButton* clicked, gpointer data) {
-                         auto* self = static_cast<SettingsWindow*>(data);
-                         if (GTK_WIDGET(clicked) == self->buttons_[0]) {
-                           self->form_.Command1_Click();
-                         } else if (GTK_WIDGET(clicked) == self->buttons_[1]) {
-                           self->form_.Command2_Click();
-                         } else {
-                           self->form_.Command3_Click();
-                         }
-                       }),
-                       this);
-      Put(button, design);
+    case ControlKind::Button:
+      Put(MakeButton(design), design);
       return;
-    }
     case ControlKind::Image: {
       // Image2 and Image3 only hold the pictures, which the pixbufs do here.
       if (!design.visible) return;
@@ -375,6 +375,27 @@ GtkWidget* SettingsWindow::MakeLabel(const ControlDesign& design) {
   return label;
 }
 
+GtkWidget* SettingsWindow::MakeButton(const ControlDesign& design) {
+  GtkWidget* button = gtk_button_new_with_label(std::string(design.caption).c_str());
+  gtk_widget_set_tooltip_text(button, std::string(design.tooltip).c_str());
+  // Command1 to Command3 by their names; Enter and Esc by the design's flags.
+  buttons_[static_cast<std::size_t>(design.name.back() - '1')] = button;
+  if (design.isDefault) defaultButton_ = button;
+  if (design.isCancel) cancelButton_ = button;
+  g_signal_connect(button, "clicked", G_CALLBACK(+[](GtkButton* clicked, gpointer data) {
+                     auto* self = static_cast<SettingsWindow*>(data);
+                     if (GTK_WIDGET(clicked) == self->buttons_[0]) {
+                       self->form_.Command1_Click();
+                     } else if (GTK_WIDGET(clicked) == self->buttons_[1]) {
+                       self->form_.Command2_Click();
+                     } else {
+                       self->form_.Command3_Click();
+                     }
+                   }),
+                   this);
+  return button;
+}
+
 GtkWidget* SettingsWindow::MakeScrollBar(const ControlDesign& design) {
   const int number = design.name.back() - '1';
   const dialog::ScrollBarState& state = form_.scrollBar(static_cast<ScrollBarId>(number));
@@ -382,6 +403,10 @@ GtkWidget* SettingsWindow::MakeScrollBar(const ControlDesign& design) {
                                                  state.SmallChange, state.LargeChange, 0);
   GtkWidget* bar = gtk_scrollbar_new(GTK_ORIENTATION_HORIZONTAL, adjustment);
   gtk_widget_set_can_focus(bar, TRUE);
+  // The arrows come first: a press on one is theirs alone.
+  const auto id = static_cast<ScrollBarId>(number);
+  arrows_[static_cast<std::size_t>(number)] = std::make_unique<ScrollArrows>(
+      bar, [this, id](ScrollAction action) { form_.UserScrolled(id, action); });
   g_signal_connect(bar, "change-value", G_CALLBACK(&OnChangeValue), this);
   g_signal_connect(bar, "key-press-event", G_CALLBACK(&OnBarKey), this);
   g_signal_connect(bar, "button-press-event", G_CALLBACK(&OnBarPress), this);
@@ -498,8 +523,11 @@ gboolean SettingsWindow::OnFirstDraw(GtkWidget* window, cairo_t*, gpointer data)
   return FALSE;
 }
 
+template <int Signal>
 gboolean SettingsWindow::OnSignal(gpointer data) {
-  static_cast<SettingsWindow*>(data)->form_.Unload();
+  auto* self = static_cast<SettingsWindow*>(data);
+  if (self->endingSignal_ == 0) self->endingSignal_ = Signal;
+  self->form_.Unload();
   return G_SOURCE_CONTINUE;
 }
 
@@ -507,19 +535,20 @@ gboolean SettingsWindow::OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
   auto* self = static_cast<SettingsWindow*>(data);
   switch (event->keyval) {
     case GDK_KEY_Escape:
-      // Esc always acts as Storno.
-      self->form_.Command2_Click();
+      // Esc presses the cancel button, wherever the focus is.
+      if (self->cancelButton_ == nullptr) return FALSE;
+      gtk_button_clicked(GTK_BUTTON(self->cancelButton_));
       return TRUE;
     case GDK_KEY_Return:
     case GDK_KEY_KP_Enter:
     case GDK_KEY_ISO_Enter: {
-      // Enter presses a push button that has the focus, and OK everywhere else (the
-      // check box and the bars included).
+      // Enter presses a push button that has the focus, and the default button
+      // everywhere else (the check box and the bars included).
       GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(self->window_));
       const bool onButton =
           focus != nullptr && GTK_IS_BUTTON(focus) && !GTK_IS_TOGGLE_BUTTON(focus);
-      if (onButton) return FALSE;
-      self->form_.Command1_Click();
+      if (onButton || self->defaultButton_ == nullptr) return FALSE;
+      gtk_button_clicked(GTK_BUTTON(self->defaultButton_));
       return TRUE;
     }
     default:
@@ -623,9 +652,12 @@ void SettingsWindow::EndProgram() {
 
 }  // namespace
 
-int RunSettingsWindow(settings::Store& store, settings::Module1& module, saver::Clock& clock) {
+int RunSettingsWindow(settings::Store& store, settings::Module1& module, saver::Clock& clock,
+                      int* endingSignal) {
   SettingsWindow window(store, module, clock);
-  return window.Run();
+  const int status = window.Run();
+  if (endingSignal != nullptr) *endingSignal = window.endingSignal();
+  return status;
 }
 
 }  // namespace zimoklas::gtk

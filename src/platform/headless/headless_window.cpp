@@ -45,6 +45,7 @@ void HeadlessWindow::SetBounds(float newLeft, float newTop, float width, float h
 }
 
 SizeF HeadlessWindow::MeasureText(const FontDesign& font, std::string_view utf8) {
+  if (measure_) return measure_(font, utf8);
   const auto it = extents_.find(std::string(utf8));
   if (it != extents_.end()) return it->second;
   std::size_t characters = 0;

@@ -3,8 +3,11 @@
 // measures text with a fixed metric, so tests and tools can run Form1 without a display.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "saver/form1.hpp"
@@ -24,6 +27,9 @@ class HeadlessWindow final : public saver::SaverWindow {
   // Fixed metric: every character is half an em wide and a line is one em high, where
   // an em is the font's size in pixels. Tests can give a text an exact extent.
   void SetExtent(const std::string& utf8, SizeF extent) { extents_[utf8] = extent; }
+  // Or measures every text with a real text layer.
+  using Measure = std::function<SizeF(const FontDesign&, std::string_view)>;
+  void SetMeasure(Measure measure) { measure_ = std::move(measure); }
   void FailSetWindowPos(bool fail) { failSetWindowPos_ = fail; }
 
   saver::WindowHandle hWnd() const override { return 0x1234; }
@@ -67,6 +73,7 @@ class HeadlessWindow final : public saver::SaverWindow {
   float dpi_;
   bool failSetWindowPos_ = false;
   std::map<std::string, SizeF> extents_;
+  Measure measure_;
 };
 
 }  // namespace zimoklas::headless

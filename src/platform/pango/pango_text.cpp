@@ -61,8 +61,8 @@ struct Line {
 
 // Byte ranges of at most about `limit` bytes that end on character boundaries outside
 // clusters; one range for a short text.
-std::vector<Piece> SplitIntoPieces(const std::string& text, std::size_t limit) {
-  std::vector<Piece> pieces;
+void SplitIntoPieces(const std::string& text, std::size_t limit, std::vector<Piece>& pieces) {
+  pieces.clear();
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = std::min(text.size(), start + limit);
@@ -74,15 +74,20 @@ std::vector<Piece> SplitIntoPieces(const std::string& text, std::size_t limit) {
         if (!ContinuesCluster(g_utf8_get_char(cut), g_utf8_get_char(before))) break;
         cut = before;
       }
-      // One cluster longer than the limit stays whole.
-      end = (cut == nullptr || cut <= begin + start)
-                ? static_cast<std::size_t>(g_utf8_next_char(begin + start) - begin)
-                : static_cast<std::size_t>(cut - begin);
+      if (cut == nullptr || cut <= begin + start) {
+        // A cluster longer than the limit stays whole: the piece ends after it.
+        cut = g_utf8_find_prev_char(begin, begin + end + 1);
+        const char* last = begin + text.size();
+        while (cut < last &&
+               ContinuesCluster(g_utf8_get_char(cut), g_utf8_get_char(g_utf8_prev_char(cut)))) {
+          cut = g_utf8_next_char(cut);
+        }
+      }
+      end = static_cast<std::size_t>(cut - begin);
     }
     pieces.push_back({start, end - start, 0});
     start = end;
   }
-  return pieces;
 }
 
 }  // namespace
@@ -98,6 +103,7 @@ struct SceneText::Impl {
     pango_cairo_context_set_font_options(context, options);
     cairo_font_options_destroy(options);
     layout = pango_layout_new(context);
+    lines.reserve(kCachedLines);
     // A label is one line: a line break in its text shows as a glyph.
     pango_layout_set_single_paragraph_mode(layout, TRUE);
   }
@@ -149,18 +155,31 @@ struct SceneText::Impl {
         return line;
       }
     }
-    Line line;
+    // A new line takes a free slot or the least recently used one, and its buffers: the
+    // clock's line, renewed every second, then allocates nothing.
+    Line& line =
+        lines.size() < kCachedLines
+            ? lines.emplace_back()
+            : *std::min_element(lines.begin(), lines.end(),
+                                [](const Line& a, const Line& b) { return a.lastUse < b.lastUse; });
     line.font = font;
-    line.source = std::string(utf8);
-    gchar* valid = g_utf8_make_valid(line.source.data(), static_cast<gssize>(line.source.size()));
-    line.text = valid;
-    g_free(valid);
+    line.source.assign(utf8);
+    if (g_utf8_validate(utf8.data(), static_cast<gssize>(utf8.size()), nullptr) != FALSE) {
+      line.text.assign(utf8);
+    } else {
+      gchar* valid = g_utf8_make_valid(utf8.data(), static_cast<gssize>(utf8.size()));
+      line.text.assign(valid);
+      g_free(valid);
+    }
     line.lastUse = uses;
+    line.rightToLeft = false;
+    line.width = 0;
+    line.height = 0;
 
     const double em = std::max(1.0, static_cast<double>(design.EmPixels(dpi)));
     const auto limit = std::clamp(static_cast<std::size_t>(kPiecePixels / (2 * em)), kMinPieceBytes,
                                   kMaxPieceBytes);
-    line.pieces = SplitIntoPieces(line.text, limit);
+    SplitIntoPieces(line.text, limit, line.pieces);
     if (line.pieces.empty()) {
       Lay(line, Piece{}, true);
       line.height = ToPixels(Logical().height);
@@ -178,16 +197,7 @@ struct SceneText::Impl {
       line.width += piece.width;
       line.height = std::max(line.height, ToPixels(logical.height));
     }
-
-    if (lines.size() < kCachedLines) {
-      lines.push_back(std::move(line));
-      return lines.back();
-    }
-    Line& oldest = *std::min_element(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
-      return a.lastUse < b.lastUse;
-    });
-    oldest = std::move(line);
-    return oldest;
+    return line;
   }
 
   float dpi;

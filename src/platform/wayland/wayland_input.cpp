@@ -3,8 +3,6 @@
 
 #include <xkbcommon/xkbcommon.h>
 
-#include <array>
-
 namespace zimoklas::wayland {
 
 void ForwardPointer(saver::Form1& form, const PointerEvent& event, int scale) {
@@ -27,11 +25,10 @@ void ForwardPointer(saver::Form1& form, const PointerEvent& event, int scale) {
 }
 
 void ForwardKey(saver::Form1& form, std::uint32_t keysym) {
-  // The first byte of the key's text, as the X11 scene passes it on.
-  std::array<char, 8> text{};
-  if (xkb_keysym_to_utf8(keysym, text.data(), text.size()) > 1 && text[0] != '\0') {
-    form.Form_KeyPress(static_cast<unsigned char>(text[0]));
-  }
+  // The key's character as a code point, as the X11 scene passes it on; the core decides
+  // which characters count.
+  const std::uint32_t character = xkb_keysym_to_utf32(keysym);
+  if (character != 0) form.Form_KeyPress(character);
 }
 
 }  // namespace zimoklas::wayland

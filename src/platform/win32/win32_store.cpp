@@ -3,6 +3,7 @@
 // back what it had written.
 #include "platform/win32/win32_store.hpp"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -119,12 +120,8 @@ bool KeyExists(HKEY root, const std::wstring& path) {
   return RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, handle.out()) == ERROR_SUCCESS;
 }
 
-}  // namespace
-
-RegistryStore::RegistryStore(HKEY root, std::wstring base) : root_(root), base_(std::move(base)) {}
-
-std::wstring RegistryStore::KeyPath(std::string_view app, std::string_view section) const {
-  std::wstring path = base_;
+std::wstring JoinPath(const std::wstring& base, std::string_view app, std::string_view section) {
+  std::wstring path = base;
   if (!path.empty()) path += L'\\';
   path += Utf8ToWide(app);
   path += L'\\';
@@ -132,16 +129,46 @@ std::wstring RegistryStore::KeyPath(std::string_view app, std::string_view secti
   return path;
 }
 
-std::string RegistryStore::ReadSetting(std::string_view app, std::string_view section,
-                                       std::string_view key, std::string_view fallback) {
+// The REG_SZ text of the value under root\path, if there is one to take.
+std::optional<std::string> ReadText(HKEY root, const std::wstring& path, REGSAM access,
+                                    std::string_view key) {
   KeyHandle handle;
-  if (RegOpenKeyExW(root_, KeyPath(app, section).c_str(), 0, KEY_QUERY_VALUE, handle.out()) !=
-      ERROR_SUCCESS) {
-    return std::string(fallback);
+  if (RegOpenKeyExW(root, path.c_str(), 0, access, handle.out()) != ERROR_SUCCESS) {
+    return std::nullopt;
   }
   std::wstring text;
-  if (!QueryText(handle.get(), Utf8ToWide(key), text)) return std::string(fallback);
+  if (!QueryText(handle.get(), Utf8ToWide(key), text)) return std::nullopt;
   return WideToUtf8(text);
+}
+
+}  // namespace
+
+RegistryStore::RegistryStore(HKEY root, std::wstring base, HKEY machineRoot,
+                             std::wstring machineBase)
+    : root_(root),
+      base_(std::move(base)),
+      machineRoot_(machineRoot),
+      machineBase_(std::move(machineBase)) {}
+
+std::wstring RegistryStore::KeyPath(std::string_view app, std::string_view section) const {
+  return JoinPath(base_, app, section);
+}
+
+std::wstring RegistryStore::MachineKeyPath(std::string_view app, std::string_view section) const {
+  return JoinPath(machineBase_, app, section);
+}
+
+std::string RegistryStore::ReadSetting(std::string_view app, std::string_view section,
+                                       std::string_view key, std::string_view fallback) {
+  return ReadText(root_, KeyPath(app, section), KEY_QUERY_VALUE, key)
+      .value_or(std::string(fallback));
+}
+
+std::optional<std::string> RegistryStore::ReadMachineSetting(std::string_view app,
+                                                             std::string_view section,
+                                                             std::string_view key) {
+  return ReadText(machineRoot_, MachineKeyPath(app, section), KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                  key);
 }
 
 LSTATUS RegistryStore::SetText(HKEY key, std::string_view name, const std::wstring& text) const {

@@ -65,9 +65,10 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments,
       }
     }
   }
-  // A window named on the command line comes first, then the daemon's variable, and
-  // the root window only when nothing names another.
-  if (!window && environmentWindow != nullptr && *environmentWindow != '\0') {
+  // A window named on the command line comes first. The daemon starts its modules with
+  // --root and says in its variable which window "root" means; every other mode leaves
+  // the variable alone, however it is set.
+  if (root && !window && environmentWindow != nullptr && *environmentWindow != '\0') {
     window = ParseWindowId(environmentWindow);
     if (!window) {
       result.action = CommandLine::Action::Error;
@@ -105,7 +106,8 @@ std::string UsageText() {
          "wayland-0 in XDG_RUNTIME_DIR) is used when it answers, else the X server named\n"
          "by DISPLAY. The module mode always runs on X11, and /p needs no display.\n"
          "\n"
-         "XSCREENSAVER_WINDOW, when set, names the window to draw into as --window-id does.\n"
+         "With --root, XSCREENSAVER_WINDOW, when set, names the window to draw into as\n"
+         "--window-id does; the other modes ignore it.\n"
          "In a window or the root window the saver runs until it gets SIGTERM or SIGINT or\n"
          "its window is destroyed.\n";
 }

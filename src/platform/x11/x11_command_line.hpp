@@ -27,7 +27,8 @@ struct CommandLine {
   bool fullscreenToplevel = false;
 };
 
-// `environmentWindow` is $XSCREENSAVER_WINDOW, or null when it is not set.
+// `environmentWindow` is $XSCREENSAVER_WINDOW, or null when it is not set; only --root
+// reads it.
 CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments,
                              const char* environmentWindow);
 

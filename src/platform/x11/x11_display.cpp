@@ -81,4 +81,26 @@ MonitorBox PrimaryMonitor(Display* display) {
   return box;
 }
 
+int FollowScreenChanges(Display* display) {
+  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+  if (XRRQueryExtension(display, &eventBase, &errorBase) == False ||
+      XRRQueryVersion(display, &major, &minor) == 0) {
+    return -1;
+  }
+  // A monitor plugged in, resized or moved changes the screen, a CRTC or an output.
+  int mask = RRScreenChangeNotifyMask;
+  if (major > 1 || minor >= 2) mask |= RRCrtcChangeNotifyMask | RROutputChangeNotifyMask;
+  XRRSelectInput(display, DefaultRootWindow(display), mask);
+  return eventBase;
+}
+
+bool TakeScreenChange(XEvent& event, int randrEventBase) {
+  if (randrEventBase < 0) return false;
+  if (event.type == randrEventBase + RRScreenChangeNotify) {
+    XRRUpdateConfiguration(&event);
+    return true;
+  }
+  return event.type == randrEventBase + RRNotify;
+}
+
 }  // namespace zimoklas::x11

@@ -11,6 +11,7 @@ namespace zimoklas::x11 {
 struct MonitorBox {
   int x = 0, y = 0;
   unsigned width = 0, height = 0;
+  bool operator==(const MonitorBox&) const = default;
 };
 
 // Opens the display named by $DISPLAY and installs the error handlers: a lost
@@ -28,5 +29,13 @@ float ScreenDpi(Display* display);
 // The monitor flagged primary (RandR 1.5), else the first monitor, else the whole
 // screen.
 MonitorBox PrimaryMonitor(Display* display);
+
+// Asks for the events that tell of a changed screen or monitor (RandR). Returns the
+// extension's first event type, or -1 when the server has no RandR.
+int FollowScreenChanges(Display* display);
+
+// True for an event that tells of such a change; Xlib's idea of the screen's size is
+// brought up to date with it.
+bool TakeScreenChange(XEvent& event, int randrEventBase);
 
 }  // namespace zimoklas::x11

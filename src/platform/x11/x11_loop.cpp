@@ -50,6 +50,26 @@ void EndingSignals::Release() const {
   sigprocmask(SIG_UNBLOCK, &set, nullptr);
 }
 
+int EndingSignals::Take() const {
+  signalfd_siginfo info{};
+  if (read(fd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return 0;
+  return static_cast<int>(info.ssi_signo);
+}
+
+void EndingSignals::EndBy(int signal) {
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal);
+  // Still blocked, the signal waits; unblocked, it ends the process at once.
+  raise(signal);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  _exit(128 + signal);  // only if the signal could not end it
+}
+
 LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignals& signals,
                      LoopStats& stats, Nanos runFor) {
   Display* display = window.display();
@@ -90,8 +110,7 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignal
     if (ppoll(fds.data(), count, &timeout, nullptr) <= 0) continue;
     readable = (fds[0].revents & POLLIN) != 0;
     if ((fds[1].revents & POLLIN) != 0) {
-      signalfd_siginfo info{};
-      [[maybe_unused]] const ssize_t got = read(signals.fd(), &info, sizeof info);
+      stats.signal = signals.Take();
       form.Unload();
       return LoopEnd::Signalled;
     }

@@ -24,6 +24,12 @@ class EndingSignals {
   // Gives both signals back their usual effect, for code that runs no scene loop (the
   // settings window).
   void Release() const;
+  // Reads the signal that arrived; 0 when none has.
+  int Take() const;
+  // Ends the process by `signal` with its usual effect. A program that cleans up after an
+  // ending signal ends this way, so that its parent (a shell, a screen-saver daemon)
+  // sees that the signal ended it, as it would have before the program could catch it.
+  [[noreturn]] static void EndBy(int signal);
 
  private:
   int fd_ = -1;
@@ -36,6 +42,7 @@ struct LoopStats {
   std::uint64_t ticks = 0;       // animation ticks run
   std::uint64_t skipped = 0;     // ticks given up after a stall
   std::uint64_t clockTicks = 0;  // clock ticks run
+  int signal = 0;                // the ending signal that ended the loop
   TickObserver* observer = nullptr;
 };
 

@@ -99,9 +99,10 @@ int main(int argc, char** argv) {
   }
 
   int settingsExitCode = 0;
+  int settingsSignal = 0;
   const auto showSettings = [&] {
     signals.Release();
-    settingsExitCode = gtk::RunSettingsWindow(store, module1, clock);
+    settingsExitCode = gtk::RunSettingsWindow(store, module1, clock, &settingsSignal);
   };
   std::optional<x11::SceneWindow> window;
   if (module) {
@@ -120,10 +121,17 @@ int main(int argc, char** argv) {
 
   // A module always runs the scene; preview mode ends the process inside the load step.
   if (form.Form_Load(module ? "/s" : command.argumentText) != saver::Mode::Saver) {
+    if (settingsSignal != 0) x11::EndingSignals::EndBy(settingsSignal);
     return settingsExitCode;
   }
   window->Show();
   x11::LoopStats stats;
-  x11::RunSceneLoop(*window, form, signals, stats);
+  if (x11::RunSceneLoop(*window, form, signals, stats) == x11::LoopEnd::Signalled &&
+      stats.signal != 0) {
+    // The form is unloaded and the screen given back; the signal ends the process, in
+    // module mode and as the saver alike, as it does before its handling exists.
+    XSync(display, False);
+    x11::EndingSignals::EndBy(stats.signal);
+  }
   return 0;
 }

@@ -5,38 +5,17 @@
 #include <bit>
 
 namespace zimoklas::x11 {
-namespace {
 
-// One colour channel placed into a visual's mask, e.g. 8 bits into 0xFF0000 or 5 bits
-// into 0xF800.
-unsigned long Channel(std::uint8_t value, unsigned long mask) {
-  if (mask == 0) return 0;
-  const int shift = std::countr_zero(mask);
-  const int bits = std::popcount(mask);
-  const unsigned long scaled = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8)
-                                         : static_cast<unsigned long>(value) >> (8 - bits);
-  return (scaled << shift) & mask;
-}
-
-}  // namespace
-
-PixelBatch::PixelBatch(Display* display, Drawable drawable, const Visual* visual)
+PixelBatch::PixelBatch(Display* display, Drawable drawable, const Visual* visual, Colormap colormap)
     : display_(display),
       drawable_(drawable),
       gc_(XCreateGC(display, drawable, 0, nullptr)),
-      redMask_(visual->red_mask),
-      greenMask_(visual->green_mask),
-      blueMask_(visual->blue_mask),
+      values_(display, visual, colormap),
       table_(std::make_unique<std::array<std::uint32_t, kTableSize>>()),
       points_(std::make_unique<std::array<std::array<XPoint, kCapacity>, kMaxColours>>()) {}
 
 PixelBatch::~PixelBatch() {
   XFreeGC(display_, gc_);
-}
-
-unsigned long PixelBatch::PixelValue(Colour colour) const {
-  return Channel(RedOf(colour), redMask_) | Channel(GreenOf(colour), greenMask_) |
-         Channel(BlueOf(colour), blueMask_);
 }
 
 bool PixelBatch::FirstSight(std::uint32_t key, int bits) {
@@ -57,7 +36,7 @@ bool PixelBatch::FirstSight(std::uint32_t key, int bits) {
 
 void PixelBatch::DrawBuckets() {
   for (std::size_t b = 0; b < bucketCount_; ++b) {
-    XSetForeground(display_, gc_, PixelValue(buckets_[b].colour));
+    XSetForeground(display_, gc_, values_.Of(buckets_[b].colour));
     XDrawPoints(display_, drawable_, gc_, (*points_)[b].data(), static_cast<int>(buckets_[b].count),
                 CoordModeOrigin);
     lastRequests_ += 2;

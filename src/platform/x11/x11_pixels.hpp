@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "common/types.hpp"
+#include "platform/x11/x11_colours.hpp"
 
 namespace zimoklas::x11 {
 
@@ -21,7 +22,8 @@ class PixelBatch {
   // each erasing and drawing. A longer tick is sent in parts.
   static constexpr std::size_t kCapacity = 8192;
 
-  PixelBatch(Display* display, Drawable drawable, const Visual* visual);
+  // Drawing on `drawable`, whose visual and colormap these are.
+  PixelBatch(Display* display, Drawable drawable, const Visual* visual, Colormap colormap);
   PixelBatch(const PixelBatch&) = delete;
   PixelBatch& operator=(const PixelBatch&) = delete;
   ~PixelBatch();
@@ -39,6 +41,10 @@ class PixelBatch {
     if (count_ == kCapacity) Send();
     writes_[count_++] = {static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y), colour};
   }
+
+  // Gives a colour the scene draws often an exact pixel value where the visual needs
+  // cells allocated for it (see PixelValues::Reserve).
+  void Reserve(Colour colour) { values_.Reserve(colour); }
 
   // Sends the recorded writes and flushes the connection.
   void Flush();
@@ -69,12 +75,11 @@ class PixelBatch {
   // in use.
   bool FirstSight(std::uint32_t key, int bits);
   void DrawBuckets();
-  unsigned long PixelValue(Colour colour) const;
 
   Display* display_;
   Drawable drawable_;
   GC gc_;
-  unsigned long redMask_, greenMask_, blueMask_;
+  PixelValues values_;
   std::uint32_t width_ = 0, height_ = 0;
 
   std::size_t count_ = 0;

@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -23,6 +24,35 @@ constexpr long kSaverEvents = KeyPressMask | ButtonPressMask | ButtonReleaseMask
 constexpr long kModuleEvents = ExposureMask | StructureNotifyMask;
 constexpr auto kGrabPatience = std::chrono::seconds(1);
 constexpr auto kGrabRetry = std::chrono::milliseconds(20);
+
+// The first character of UTF-8 text as a code point; U+FFFD when it is malformed (or
+// text in another encoding), which still counts as a character.
+std::uint32_t FirstCharacter(const char* text, int length) {
+  const auto byte = [text](int i) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(text[i]));
+  };
+  const std::uint32_t lead = byte(0);
+  // A continuation byte or no lead byte of UTF-8 at all.
+  if (lead >= 0xF8 || (lead >= 0x80 && lead < 0xC0)) return 0xFFFD;
+  int extra = 0;
+  std::uint32_t code = lead;
+  if (lead >= 0xF0) {
+    extra = 3;
+    code = lead & 0x07U;
+  } else if (lead >= 0xE0) {
+    extra = 2;
+    code = lead & 0x0FU;
+  } else if (lead >= 0xC0) {
+    extra = 1;
+    code = lead & 0x1FU;
+  }
+  if (extra >= length) return 0xFFFD;
+  for (int i = 1; i <= extra; ++i) {
+    if ((byte(i) & 0xC0U) != 0x80U) return 0xFFFD;
+    code = (code << 6U) | (byte(i) & 0x3FU);
+  }
+  return code;
+}
 
 void NameWindow(Display* display, Window window) {
   std::array<char, 9> name{"zimoklas"};
@@ -57,7 +87,8 @@ SceneWindow::SceneWindow(Display* display, std::function<void()> showSettings)
                           CopyFromParent, InputOutput, CopyFromParent,
                           CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
   NameWindow(display_, window_);
-  InitDrawing(DefaultVisual(display_, screen));
+  InitDrawing(DefaultVisual(display_, screen), DefaultColormap(display_, screen));
+  randrEventBase_ = FollowScreenChanges(display_);
 
   // Key presses are read through an input method so that only keys that yield a
   // character count, in any keyboard layout.
@@ -84,7 +115,7 @@ SceneWindow::SceneWindow(Display* display, Window target)
   width_ = attributes.width;
   height_ = attributes.height;
   XSelectInput(display_, target, kModuleEvents);
-  InitDrawing(attributes.visual);
+  InitDrawing(attributes.visual, attributes.colormap);
 }
 
 SceneWindow::~SceneWindow() {
@@ -96,15 +127,17 @@ SceneWindow::~SceneWindow() {
   XFlush(display_);
 }
 
-void SceneWindow::InitDrawing(Visual* visual) {
+void SceneWindow::InitDrawing(Visual* visual, Colormap colormap) {
   text_.emplace(display_, window_, visual, width_, height_, dpi_);
-  pixels_ = std::make_unique<PixelBatch>(display_, window_, visual);
+  pixels_ = std::make_unique<PixelBatch>(display_, window_, visual, colormap);
   pixels_->SetSize(width_, height_);
 }
 
 void SceneWindow::Show() {
   if (!alive_) return;
   shown_ = true;
+  // The snow's colour is known now; where the visual needs cells, it gets its own.
+  if (form_ != nullptr) pixels_->Reserve(form_->snowColour());
   // The first layout runs before the scene is seen, so it never shows its design size.
   if (form_ != nullptr) form_->Form_Resize();
   if (module_) {
@@ -166,6 +199,10 @@ void SceneWindow::HandleEvents(bool read) {
 }
 
 void SceneWindow::Handle(XEvent& event) {
+  if (TakeScreenChange(event, randrEventBase_)) {
+    OnScreenChanged();
+    return;
+  }
   if (form_ == nullptr || event.xany.window != window_) return;
   switch (event.type) {
     case Expose:
@@ -214,12 +251,18 @@ void SceneWindow::OnKeyPress(XKeyEvent& key) {
     Status status = 0;
     length = Xutf8LookupString(inputContext_, &key, text.data(), static_cast<int>(text.size()),
                                &keysym, &status);
-    if (status == XBufferOverflow) length = 1;  // more text than fits is still text
-    if (status != XLookupChars && status != XLookupBoth && status != XBufferOverflow) length = 0;
+    if (status == XBufferOverflow) {
+      // More text than fits (nothing was written) is still text.
+      form_->Form_KeyPress(0xFFFD);
+      return;
+    }
+    if (status != XLookupChars && status != XLookupBoth) length = 0;
   } else {
     length = XLookupString(&key, text.data(), static_cast<int>(text.size()), &keysym, nullptr);
   }
-  if (length > 0) form_->Form_KeyPress(static_cast<unsigned char>(text[0]));
+  // Which characters count is the form's rule.
+  length = std::min(length, static_cast<int>(text.size()));
+  if (length > 0) form_->Form_KeyPress(FirstCharacter(text.data(), length));
 }
 
 void SceneWindow::OnResized(int width, int height) {
@@ -229,6 +272,14 @@ void SceneWindow::OnResized(int width, int height) {
   pixels_->SetSize(width_, height_);
   text_->SetSize(width_, height_);
   if (shown_) form_->Form_Resize();
+}
+
+void SceneWindow::OnScreenChanged() {
+  if (module_ || !alive_) return;
+  const MonitorBox now = PrimaryMonitor(display_);
+  if (now == monitor_) return;
+  monitor_ = now;
+  if (shown_ && form_ != nullptr) form_->Form_Resize();
 }
 
 saver::WindowHandle SceneWindow::hWnd() const {

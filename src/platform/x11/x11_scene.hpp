@@ -59,16 +59,20 @@ class SceneWindow final : public saver::SaverWindow {
   void Repaint(const RectF& area) override;
 
  private:
-  void InitDrawing(Visual* visual);
+  void InitDrawing(Visual* visual, Colormap colormap);
   void Handle(XEvent& event);
   void OnKeyPress(XKeyEvent& key);
   void OnResized(int width, int height);
+  // The screen or its monitors changed: the saver's window goes to the primary monitor
+  // as it is now, and the layout runs again.
+  void OnScreenChanged();
   void GrabInput();
 
   Display* display_;
   bool module_;
   Window window_ = 0;
-  MonitorBox monitor_;  // where the saver's own window goes; unused by a module
+  MonitorBox monitor_;       // where the saver's own window goes; unused by a module
+  int randrEventBase_ = -1;  // the saver's; -1 for a module or without RandR
   int width_ = 0, height_ = 0;
   float dpi_;
   std::function<void()> showSettings_;
