@@ -86,7 +86,14 @@ HeadlessSway::HeadlessSway(int width, int height) {
 
 HeadlessSway::~HeadlessSway() {
   Kill();
-  if (!runtimeDir_.empty()) fs::remove_all(runtimeDir_);
+  if (runtimeDir_.empty()) return;
+  fs::remove_all(runtimeDir_);
+  // The tools' output lies beside the folder; the compositor's log stays when a test
+  // failed, for a person to read.
+  for (const char* file : {"-grim.log", "-wtype.log", "-tree.json", "-shot.ppm"}) {
+    fs::remove(runtimeDir_ + file);
+  }
+  if (!::testing::Test::HasFailure()) fs::remove(runtimeDir_ + "-sway.log");
 }
 
 void HeadlessSway::Kill() {

@@ -2,8 +2,11 @@
 #include "platform/wayland/wayland_loop.hpp"
 
 #include <glib-unix.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <cstdint>
 #include <ctime>
 
 namespace zimoklas::wayland {
@@ -36,20 +39,27 @@ struct Loop {
   LoopEnd end = LoopEnd::WindowGone;
 };
 
-// A source whose ready time is the next deadline: GLib's clock is CLOCK_MONOTONIC in
-// microseconds, so a deadline is woken for at most a microsecond late before the poll's
-// own rounding.
+// A source woken by a timer descriptor set to the next deadline, absolute on
+// CLOCK_MONOTONIC: GLib's own timeouts are whole milliseconds, rounded up, which would
+// wake each tick up to a millisecond late.
 struct TimerSource {
   GSource source;
   Loop* loop;
+  int timer;
 };
 
-void SetReadyTime(GSource* source, Nanos deadline) {
-  g_source_set_ready_time(source, static_cast<gint64>((deadline.count() + 999) / 1000));
+void Arm(const TimerSource& source, Nanos deadline) {
+  itimerspec when{};
+  when.it_value.tv_sec = static_cast<time_t>(deadline.count() / 1000000000);
+  when.it_value.tv_nsec = static_cast<long>(deadline.count() % 1000000000);
+  timerfd_settime(source.timer, TFD_TIMER_ABSTIME, &when, nullptr);
 }
 
 gboolean DispatchTimers(GSource* source, GSourceFunc /*callback*/, gpointer /*data*/) {
-  Loop& loop = *reinterpret_cast<TimerSource*>(source)->loop;
+  auto& timers = *reinterpret_cast<TimerSource*>(source);
+  Loop& loop = *timers.loop;
+  std::uint64_t expirations = 0;
+  [[maybe_unused]] const ssize_t got = read(timers.timer, &expirations, sizeof expirations);
   const Nanos now = Now();
   // One tick a dispatch: input and frames get their turn between ticks that are late.
   if (loop.ticks.Due(now)) {
@@ -65,11 +75,15 @@ gboolean DispatchTimers(GSource* source, GSourceFunc /*callback*/, gpointer /*da
     loop.clockTicks.Advance(now);
   }
   loop.window.Present();
-  SetReadyTime(source, std::min(loop.ticks.next(), loop.clockTicks.next()));
+  Arm(timers, std::min(loop.ticks.next(), loop.clockTicks.next()));
   return G_SOURCE_CONTINUE;
 }
 
-GSourceFuncs kTimerFuncs = {nullptr, nullptr, &DispatchTimers, nullptr, nullptr, nullptr};
+void FinalizeTimers(GSource* source) {
+  close(reinterpret_cast<TimerSource*>(source)->timer);
+}
+
+GSourceFuncs kTimerFuncs = {nullptr, nullptr, &DispatchTimers, &FinalizeTimers, nullptr, nullptr};
 
 gboolean OnEndingSignal(gpointer data) {
   auto& loop = *static_cast<Loop*>(data);
@@ -86,8 +100,11 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, LoopStats& stats, 
   window.OnGone([&loop] { g_main_loop_quit(loop.main); });
 
   GSource* timers = g_source_new(&kTimerFuncs, sizeof(TimerSource));
-  reinterpret_cast<TimerSource*>(timers)->loop = &loop;
-  SetReadyTime(timers, loop.ticks.next());
+  auto& timerSource = *reinterpret_cast<TimerSource*>(timers);
+  timerSource.loop = &loop;
+  timerSource.timer = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+  g_source_add_unix_fd(timers, timerSource.timer, G_IO_IN);
+  Arm(timerSource, loop.ticks.next());
   g_source_attach(timers, nullptr);
 
   const guint term = g_unix_signal_add(SIGTERM, &OnEndingSignal, &loop);
