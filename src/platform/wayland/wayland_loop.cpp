@@ -85,11 +85,20 @@ void FinalizeTimers(GSource* source) {
 
 GSourceFuncs kTimerFuncs = {nullptr, nullptr, &DispatchTimers, &FinalizeTimers, nullptr, nullptr};
 
-gboolean OnEndingSignal(gpointer data) {
-  auto& loop = *static_cast<Loop*>(data);
+void EndOnSignal(Loop& loop, int signal) {
   loop.end = LoopEnd::Signalled;
+  loop.stats.signal = signal;
   loop.form.Unload();
   g_main_loop_quit(loop.main);
+}
+
+gboolean OnTerminate(gpointer data) {
+  EndOnSignal(*static_cast<Loop*>(data), SIGTERM);
+  return G_SOURCE_CONTINUE;
+}
+
+gboolean OnInterrupt(gpointer data) {
+  EndOnSignal(*static_cast<Loop*>(data), SIGINT);
   return G_SOURCE_CONTINUE;
 }
 
@@ -107,8 +116,8 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, LoopStats& stats, 
   Arm(timerSource, loop.ticks.next());
   g_source_attach(timers, nullptr);
 
-  const guint term = g_unix_signal_add(SIGTERM, &OnEndingSignal, &loop);
-  const guint interrupt = g_unix_signal_add(SIGINT, &OnEndingSignal, &loop);
+  const guint term = g_unix_signal_add(SIGTERM, &OnTerminate, &loop);
+  const guint interrupt = g_unix_signal_add(SIGINT, &OnInterrupt, &loop);
   guint timeUp = 0;
   if (runFor > Nanos::zero()) {
     timeUp = g_timeout_add(

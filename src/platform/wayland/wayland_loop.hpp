@@ -16,6 +16,7 @@ struct LoopStats {
   std::uint64_t ticks = 0;       // animation ticks run
   std::uint64_t skipped = 0;     // ticks given up after a stall
   std::uint64_t clockTicks = 0;  // clock ticks run
+  int signal = 0;                // the ending signal that stopped the loop, if any
   // Told about each tick once it has written into the frame.
   saver::TickObserver* observer = nullptr;
 };

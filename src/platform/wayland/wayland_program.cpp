@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/posix/end_by_signal.hpp"
 #include "platform/wayland/wayland_loop.hpp"
 #include "platform/wayland/wayland_scene.hpp"
 #include "saver/form1.hpp"
@@ -56,7 +57,12 @@ int RunProgram(std::string_view argumentText, bool toplevel, const ProgramParts&
   if (form.Form_Load(argumentText) != saver::Mode::Saver) return settingsExitCode;
   window.Show();
   LoopStats stats;
-  RunSceneLoop(window, form, stats);
+  if (RunSceneLoop(window, form, stats) == LoopEnd::Signalled && stats.signal != 0) {
+    // The form is unloaded and its surface gone; the signal ends the process, as it does
+    // on X11 and before its handling exists.
+    gdk_display_flush(gdk_display_get_default());
+    posix::EndBySignal(stats.signal);
+  }
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <ctime>
 
+#include "platform/posix/end_by_signal.hpp"
 #include "saver/tick_schedule.hpp"
 
 namespace zimoklas::x11 {
@@ -57,17 +58,7 @@ int EndingSignals::Take() const {
 }
 
 void EndingSignals::EndBy(int signal) {
-  struct sigaction action {};
-  action.sa_handler = SIG_DFL;
-  sigemptyset(&action.sa_mask);
-  sigaction(signal, &action, nullptr);
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, signal);
-  // Still blocked, the signal waits; unblocked, it ends the process at once.
-  raise(signal);
-  sigprocmask(SIG_UNBLOCK, &set, nullptr);
-  _exit(128 + signal);  // only if the signal could not end it
+  posix::EndBySignal(signal);
 }
 
 LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignals& signals,

@@ -74,10 +74,15 @@ int main(int argc, char** argv) {
       case wayland::DisplayKind::Neither:
         std::fprintf(stderr, "zimoklas: %s\n", wayland::NoDisplayMessage(environment).c_str());
         return 1;
-      case wayland::DisplayKind::Wayland:
-        return wayland::RunProgram(command.argumentText, command.fullscreenToplevel,
-                                   {store, clock, random, module1,
-                                    [&] { return gtk::RunSettingsWindow(store, module1, clock); }});
+      case wayland::DisplayKind::Wayland: {
+        int settingsSignal = 0;
+        const int status = wayland::RunProgram(
+            command.argumentText, command.fullscreenToplevel,
+            {store, clock, random, module1,
+             [&] { return gtk::RunSettingsWindow(store, module1, clock, &settingsSignal); }});
+        if (settingsSignal != 0) x11::EndingSignals::EndBy(settingsSignal);
+        return status;
+      }
       case wayland::DisplayKind::X11:
         // GTK's settings window goes to the same X server as the scene.
         wayland::KeepGtkOnX11();
