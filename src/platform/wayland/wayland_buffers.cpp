@@ -9,12 +9,6 @@
 #include <string_view>
 
 namespace zimoklas::wayland {
-namespace {
-
-constexpr int kTileShift = Frame::kTileShift;
-
-}  // namespace
-
 void SurfacePixels::OnGlobal(void* self, wl_registry* registry, std::uint32_t name,
                              const char* interface, std::uint32_t version) {
   auto* pixels = static_cast<SurfacePixels*>(self);
@@ -129,8 +123,8 @@ void SurfacePixels::Present(int scale) {
     for (Buffer& buffer : buffers_) Release(buffer);
     width_ = frame_.width();
     height_ = frame_.height();
-    tileColumns_ = static_cast<std::uint32_t>((width_ + Frame::kTile - 1) >> kTileShift);
-    tileRows_ = static_cast<std::uint32_t>((height_ + Frame::kTile - 1) >> kTileShift);
+    tileColumns_ = static_cast<std::uint32_t>((width_ + kTile - 1) >> kTileShift);
+    tileRows_ = static_cast<std::uint32_t>((height_ + kTile - 1) >> kTileShift);
     frame_.MarkDamaged({0, 0, width_, height_});
   }
   if (!frame_.damaged() && scale == scale_) return;
@@ -158,7 +152,7 @@ void SurfacePixels::Commit(Buffer& target) {
     ++boxes;
     const std::size_t row = static_cast<std::size_t>(r.y >> kTileShift) * tileColumns_;
     const auto first = static_cast<std::size_t>(r.x >> kTileShift);
-    const auto last = static_cast<std::size_t>((r.x + r.width + Frame::kTile - 1) >> kTileShift);
+    const auto last = static_cast<std::size_t>((r.x + r.width + kTile - 1) >> kTileShift);
     for (Buffer& buffer : buffers_) {
       if (!buffer.stale.empty()) {
         std::fill(buffer.stale.begin() + static_cast<std::ptrdiff_t>(row + first),
@@ -168,27 +162,15 @@ void SurfacePixels::Commit(Buffer& target) {
   });
   // Bring the target up to date: its stale tiles, a run of them at a time.
   const std::uint32_t* source = frame_.data();
-  for (std::uint32_t tileRow = 0; tileRow < tileRows_; ++tileRow) {
-    std::uint8_t* line = &target.stale[static_cast<std::size_t>(tileRow) * tileColumns_];
-    for (std::uint32_t column = 0; column < tileColumns_;) {
-      if (line[column] == 0) {
-        ++column;
-        continue;
-      }
-      const std::uint32_t first = column;
-      while (column < tileColumns_ && line[column] != 0) line[column++] = 0;
-      const int x = static_cast<int>(first) << kTileShift;
-      const int right = std::min(static_cast<int>(column) << kTileShift, width_);
-      const int top = static_cast<int>(tileRow) << kTileShift;
-      const int bottom = std::min(top + Frame::kTile, height_);
-      for (int y = top; y < bottom; ++y) {
-        const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width_)) +
-                               static_cast<std::size_t>(x);
-        std::memcpy(target.pixels + at, source + at,
-                    static_cast<std::size_t>(right - x) * sizeof(std::uint32_t));
-      }
-    }
-  }
+  TakeTileRuns(
+      target.stale.data(), tileColumns_, tileRows_, width_, height_, [&](const PixelRect& r) {
+        for (int y = r.y; y < r.y + r.height; ++y) {
+          const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width_)) +
+                                 static_cast<std::size_t>(r.x);
+          std::memcpy(target.pixels + at, source + at,
+                      static_cast<std::size_t>(r.width) * sizeof(std::uint32_t));
+        }
+      });
   wl_surface_attach(surface_, target.buffer, 0, 0);
   target.busy = true;
   frameCallback_ = wl_surface_frame(surface_);

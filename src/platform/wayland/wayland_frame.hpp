@@ -16,13 +16,38 @@ struct PixelRect {
   bool operator==(const PixelRect&) const = default;
 };
 
+// Damage is kept per square of this many pixels a side. Finer squares send less but
+// name many more areas, each one a request that costs the compositor and the saver
+// more than the pixels it saves (measured with wayland_scene_cost: 8, 16 and 32).
+inline constexpr int kTileShift = 5;
+inline constexpr int kTile = 1 << kTileShift;
+
+// Hands each run of marked tiles within one row of a tile map (one byte a tile, `columns`
+// a row) to `take` as a rectangle clipped to `width` x `height`, and clears the marks.
+template <class Take>
+void TakeTileRuns(std::uint8_t* tiles, std::uint32_t columns, std::uint32_t rows, int width,
+                  int height, Take take) {
+  for (std::uint32_t row = 0; row < rows; ++row) {
+    std::uint8_t* line = &tiles[static_cast<std::size_t>(row) * columns];
+    for (std::uint32_t column = 0; column < columns;) {
+      if (line[column] == 0) {
+        ++column;
+        continue;
+      }
+      const std::uint32_t first = column;
+      while (column < columns && line[column] != 0) line[column++] = 0;
+      const int x = static_cast<int>(first) << kTileShift;
+      const int y = static_cast<int>(row) << kTileShift;
+      take(PixelRect{x, y, std::min(static_cast<int>(column) << kTileShift, width) - x,
+                     std::min(y + kTile, height) - y});
+    }
+  }
+}
+
 class Frame {
  public:
-  // Damage is kept per square of this many pixels a side. Finer squares send less but
-  // name many more areas, each one a request that costs the compositor and the saver
-  // more than the pixels it saves (measured with wayland_scene_cost: 8, 16 and 32).
-  static constexpr int kTileShift = 5;
-  static constexpr int kTile = 1 << kTileShift;
+  static constexpr int kTileShift = wayland::kTileShift;
+  static constexpr int kTile = wayland::kTile;
 
   // A new size clears the frame to black; nothing is marked.
   void SetSize(int width, int height);
@@ -52,21 +77,7 @@ class Frame {
   template <class Take>
   void TakeDamage(Take take) {
     if (!dirty_) return;
-    for (std::uint32_t row = 0; row < tileRows_; ++row) {
-      std::uint8_t* line = &tiles_[row * tileColumns_];
-      for (std::uint32_t column = 0; column < tileColumns_;) {
-        if (line[column] == 0) {
-          ++column;
-          continue;
-        }
-        const std::uint32_t first = column;
-        while (column < tileColumns_ && line[column] != 0) line[column++] = 0;
-        const int x = static_cast<int>(first) << kTileShift;
-        const int y = static_cast<int>(row) << kTileShift;
-        take(PixelRect{x, y, std::min(static_cast<int>(column) << kTileShift, width()) - x,
-                       std::min(y + kTile, height()) - y});
-      }
-    }
+    TakeTileRuns(tiles_.data(), tileColumns_, tileRows_, width(), height(), take);
     dirty_ = false;
   }
 
