@@ -94,8 +94,9 @@ STANDARD = ["1280x720", "1920x1080", "3840x2160"]
 
 
 def target_for(targets, size):
-    if targets is None:
-        return None
+    """A row's target at a size: none, one for every size, or one per standard size."""
+    if targets is None or isinstance(targets, str):
+        return targets
     return targets[STANDARD.index(size)] if size in STANDARD else targets[1]
 
 
@@ -110,6 +111,17 @@ def cell(value, digits, unit, target, comparison):
 
 lines = []
 out = lines.append
+
+
+def figure_table(program, table_sizes, rows):
+    """One program's medians, a row a figure and a column a size, each with its target."""
+    out("| figure | " + " | ".join(size_label(s) for s in table_sizes) + " |")
+    out("|---|" + "---|" * len(table_sizes))
+    for label, name, digits, unit, targets, comparison in rows:
+        cells = [cell(median(program, s, name), digits, unit, target_for(targets, s), comparison)
+                 for s in table_sizes]
+        out(f"| {label} | " + " | ".join(cells) + " |")
+
 now = datetime.now(timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
 out("# Performance")
 out("")
@@ -126,12 +138,7 @@ out(f"`build/linux/bench/scene_cost --size WxH --seconds {seconds}`: the X11 sce
     "(pixel path and label drawing included) with the spark and flake pools held full, "
     "500 sparks and 1500 flakes.")
 out("")
-out("| figure | " + " | ".join(size_label(s) for s in sizes) + " |")
-out("|---|" + "---|" * len(sizes))
-for label, name, digits, unit, targets, comparison in SCENE_ROWS:
-    cells = [cell(median("scene", s, name), digits, unit, target_for(targets, s), comparison)
-             for s in sizes]
-    out(f"| {label} | " + " | ".join(cells) + " |")
+figure_table("scene", sizes, SCENE_ROWS)
 out("")
 
 small, large, mid = "1280x720", "3840x2160", "1920x1080"
@@ -181,9 +188,9 @@ WAYLAND_ROWS = [
     ("damage boxes a commit", "damage_boxes_per_frame", 1, "", None, None),
 ]
 FLOOR_ROWS = [
-    ("ticks delivered a second", "ticks_per_second", 1, ""),
-    ("floor CPU per tick (user + sys)", "cpu_per_tick", 1, "µs"),
-    ("X server CPU share", "xserver_cpu_share", 2, "%"),
+    ("ticks delivered a second", "ticks_per_second", 1, "", None, None),
+    ("floor CPU per tick (user + sys)", "cpu_per_tick", 1, "µs", None, None),
+    ("X server CPU share", "xserver_cpu_share", 2, "%", None, None),
 ]
 
 
@@ -204,12 +211,7 @@ if wayland_sizes:
         "own) with the pools held full, under a headless sway (`WLR_RENDERER=pixman`, no input "
         "devices) of the given size that `scripts/bench` starts for each run.")
     out("")
-    out("| figure | " + " | ".join(size_label(s) for s in wayland_sizes) + " |")
-    out("|---|" + "---|" * len(wayland_sizes))
-    for label, name, digits, unit, target, comparison in WAYLAND_ROWS:
-        cells = [cell(median("wayland", s, name), digits, unit, target, comparison)
-                 for s in wayland_sizes]
-        out(f"| {label} | " + " | ".join(cells) + " |")
+    figure_table("wayland", wayland_sizes, WAYLAND_ROWS)
     out("")
     out("The tick itself costs what it costs on X11 (the median from wake-up to drawn). The "
         "rest of the saver's CPU is the copy of the changed tiles into the buffer being sent "
@@ -228,11 +230,7 @@ out(f"`build/linux/bench/floor_cost --size WxH --seconds {seconds}`: a bare prog
     "500 sparks and 1500 flakes, each erased and drawn, make) as two `XDrawPoints` and one "
     "flush, and animates nothing: what any design that draws 200 ticks a second pays.")
 out("")
-out("| figure | " + " | ".join(size_label(s) for s in sizes) + " |")
-out("|---|" + "---|" * len(sizes))
-for label, name, digits, unit in FLOOR_ROWS:
-    cells = [cell(median("floor", s, name), digits, unit, None, None) for s in sizes]
-    out(f"| {label} | " + " | ".join(cells) + " |")
+figure_table("floor", sizes, FLOOR_ROWS)
 out("")
 out("| ratio | figure | target |")
 out("|---|---|---|")
