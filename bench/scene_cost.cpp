@@ -74,32 +74,18 @@ int main(int argc, char** argv) {
   zb::DelayHistogram bare;
   zb::MeasureBareWakeUps(2.0, bare);
 
-  const x11::LoopStats before = stats;
-  const double start = zb::MonotonicSeconds();
-  const double cpuStart = zb::OwnCpuSeconds();
-  const auto serverStart = zb::ProcessCpuSeconds(virtualDisplay.server());
-  // Last, as reading /proc allocates.
-  recorder.Start();
-  const std::uint64_t mallocStart = zb::MallocCalls();
-  const x11::LoopEnd end =
-      x11::RunSceneLoop(window, form, signals, stats, zb::ToNanos(options.seconds));
-  const std::uint64_t mallocCalls = zb::MallocCalls() - mallocStart;
-  const double cpu = zb::OwnCpuSeconds() - cpuStart;
-  const auto serverEnd = zb::ProcessCpuSeconds(virtualDisplay.server());
-  const double wall = zb::MonotonicSeconds() - start;
-  stats.ticks -= before.ticks;
-  stats.skipped -= before.skipped;
-  stats.clockTicks -= before.clockTicks;
-  if (end != x11::LoopEnd::TimeUp || stats.ticks == 0) {
+  const std::optional<zb::SceneRun> run =
+      zb::MeasureSceneRun(stats, recorder, virtualDisplay.server(), [&] {
+        return x11::RunSceneLoop(window, form, signals, stats, zb::ToNanos(options.seconds)) ==
+               x11::LoopEnd::TimeUp;
+      });
+  if (!run) {
     std::fputs("scene_cost: the scene ended before the measurement did\n", stderr);
     return 1;
   }
 
   zb::Report report;
-  zb::SceneRun run{wall,       cpu, std::nullopt, stats.ticks, stats.skipped, stats.clockTicks,
-                   mallocCalls};
-  if (serverStart && serverEnd) run.serverCpu = *serverEnd - *serverStart;
-  zb::AddSceneFigures(report, run, recorder, bare, "X server", "<= 5 (6 at 4K)");
+  zb::AddSceneFigures(report, *run, recorder, bare, "X server", "<= 5 (6 at 4K)");
   report.Add("requests_per_tick", static_cast<double>(window.pixels().lastRequests()), "1/tick",
              "X requests of the last tick's pixels");
   report.Print("scene_cost: the X11 scene at " + std::to_string(static_cast<int>(size.width)) +

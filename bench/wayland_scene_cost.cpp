@@ -70,36 +70,22 @@ int main(int argc, char** argv) {
   zb::DelayHistogram bare;
   zb::MeasureBareWakeUps(2.0, bare);
 
-  const wayland::LoopStats before = stats;
   const std::uint64_t framesBefore = window.damagedFrames();
   const std::uint64_t boxesBefore = window.damageBoxes();
-  const double start = zb::MonotonicSeconds();
-  const double cpuStart = zb::OwnCpuSeconds();
-  const auto compositorStart = zb::ProcessCpuSeconds(options.compositor);
-  // Last, as reading /proc allocates.
-  recorder.Start();
-  const std::uint64_t mallocStart = zb::MallocCalls();
-  const wayland::LoopEnd end =
-      wayland::RunSceneLoop(window, form, stats, zb::ToNanos(options.seconds));
-  const std::uint64_t mallocCalls = zb::MallocCalls() - mallocStart;
-  const double cpu = zb::OwnCpuSeconds() - cpuStart;
-  const auto compositorEnd = zb::ProcessCpuSeconds(options.compositor);
-  const double wall = zb::MonotonicSeconds() - start;
-  stats.ticks -= before.ticks;
-  stats.skipped -= before.skipped;
-  stats.clockTicks -= before.clockTicks;
-  if (end != wayland::LoopEnd::TimeUp || stats.ticks == 0) {
+  const std::optional<zb::SceneRun> run =
+      zb::MeasureSceneRun(stats, recorder, options.compositor, [&] {
+        return wayland::RunSceneLoop(window, form, stats, zb::ToNanos(options.seconds)) ==
+               wayland::LoopEnd::TimeUp;
+      });
+  if (!run) {
     std::fputs("wayland_scene_cost: the scene ended before the measurement did\n", stderr);
     return 1;
   }
 
   zb::Report report;
-  zb::SceneRun run{wall,       cpu, std::nullopt, stats.ticks, stats.skipped, stats.clockTicks,
-                   mallocCalls};
-  if (compositorStart && compositorEnd) run.serverCpu = *compositorEnd - *compositorStart;
-  zb::AddSceneFigures(report, run, recorder, bare, "compositor", "");
+  zb::AddSceneFigures(report, *run, recorder, bare, "compositor", "");
   const auto frames = static_cast<double>(window.damagedFrames() - framesBefore);
-  report.Add("frames_per_second", frames / wall, "1/s", "frames that sent damage, a second");
+  report.Add("frames_per_second", frames / run->wall, "1/s", "frames that sent damage, a second");
   report.Add("damage_boxes_per_frame",
              frames > 0 ? static_cast<double>(window.damageBoxes() - boxesBefore) / frames : 0,
              "1/frame", "damage boxes a frame");

@@ -13,6 +13,8 @@
 #include "animation/random.hpp"
 #include "saver/form1.hpp"
 #include "saver/tick_schedule.hpp"
+#include "support/alloc_count.hpp"
+#include "support/bench_process.hpp"
 #include "support/bench_report.hpp"
 
 namespace zimoklas::bench {
@@ -108,6 +110,34 @@ struct SceneRun {
   std::uint64_t ticks = 0, skipped = 0, clockTicks = 0;
   std::uint64_t mallocCalls = 0;
 };
+
+// Measures one run of a scene's loop. `run` runs the loop for the measurement and says
+// whether it lasted until its time was up; `stats` are that loop's counters (ticks,
+// skipped, clockTicks) and `server` the display server's process. Nothing when the scene
+// ended early or ran no tick.
+template <class Stats, class Run>
+std::optional<SceneRun> MeasureSceneRun(const Stats& stats, Recorder& recorder, pid_t server,
+                                        Run run) {
+  const Stats before = stats;
+  const double start = MonotonicSeconds();
+  const double cpuStart = OwnCpuSeconds();
+  const auto serverStart = ProcessCpuSeconds(server);
+  // Last, as reading /proc allocates.
+  recorder.Start();
+  const std::uint64_t mallocStart = MallocCalls();
+  const bool timeUp = run();
+  SceneRun result;
+  result.mallocCalls = MallocCalls() - mallocStart;
+  result.cpu = OwnCpuSeconds() - cpuStart;
+  const auto serverEnd = ProcessCpuSeconds(server);
+  result.wall = MonotonicSeconds() - start;
+  result.ticks = stats.ticks - before.ticks;
+  result.skipped = stats.skipped - before.skipped;
+  result.clockTicks = stats.clockTicks - before.clockTicks;
+  if (!timeUp || result.ticks == 0) return std::nullopt;
+  if (serverStart && serverEnd) result.serverCpu = *serverEnd - *serverStart;
+  return result;
+}
 
 // The figures both scenes print, from ticks a second to allocations per clock tick.
 // `server` names the display server ("X server", "compositor") and `serverTarget` its
