@@ -9,7 +9,6 @@
 #include <csignal>
 #include <ctime>
 
-#include "platform/posix/end_by_signal.hpp"
 #include "saver/tick_schedule.hpp"
 
 namespace zimoklas::x11 {
@@ -55,10 +54,6 @@ int EndingSignals::Take() const {
   signalfd_siginfo info{};
   if (read(fd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return 0;
   return static_cast<int>(info.ssi_signo);
-}
-
-void EndingSignals::EndBy(int signal) {
-  posix::EndBySignal(signal);
 }
 
 LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignals& signals,

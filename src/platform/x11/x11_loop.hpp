@@ -26,10 +26,6 @@ class EndingSignals {
   void Release() const;
   // Reads the signal that arrived; 0 when none has.
   int Take() const;
-  // Ends the process by `signal` with its usual effect. A program that cleans up after an
-  // ending signal ends this way, so that its parent (a shell, a screen-saver daemon)
-  // sees that the signal ended it, as it would have before the program could catch it.
-  [[noreturn]] static void EndBy(int signal);
 
  private:
   int fd_ = -1;

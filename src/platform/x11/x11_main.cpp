@@ -11,6 +11,7 @@
 #include "animation/random.hpp"
 #include "platform/glib/keyfile_store.hpp"
 #include "platform/gtk/gtk_settings_window.hpp"
+#include "platform/posix/end_by_signal.hpp"
 #include "platform/wayland/wayland_display_choice.hpp"
 #include "platform/wayland/wayland_program.hpp"
 #include "platform/x11/posix_clock.hpp"
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
             command.argumentText, command.fullscreenToplevel,
             {store, clock, random, module1,
              [&] { return gtk::RunSettingsWindow(store, module1, clock, &settingsSignal); }});
-        if (settingsSignal != 0) x11::EndingSignals::EndBy(settingsSignal);
+        if (settingsSignal != 0) posix::EndBySignal(settingsSignal);
         return status;
       }
       case wayland::DisplayKind::X11:
@@ -126,7 +127,7 @@ int main(int argc, char** argv) {
 
   // A module always runs the scene; preview mode ends the process inside the load step.
   if (form.Form_Load(module ? "/s" : command.argumentText) != saver::Mode::Saver) {
-    if (settingsSignal != 0) x11::EndingSignals::EndBy(settingsSignal);
+    if (settingsSignal != 0) posix::EndBySignal(settingsSignal);
     return settingsExitCode;
   }
   window->Show();
@@ -136,7 +137,7 @@ int main(int argc, char** argv) {
     // The form is unloaded and the screen given back; the signal ends the process, in
     // module mode and as the saver alike, as it does before its handling exists.
     XSync(display, False);
-    x11::EndingSignals::EndBy(stats.signal);
+    posix::EndBySignal(stats.signal);
   }
   return 0;
 }
