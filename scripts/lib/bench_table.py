@@ -207,7 +207,7 @@ if wayland_sizes:
     out("## The scene on Wayland")
     out("")
     out(f"`build/linux/bench/wayland_scene_cost --seconds {seconds} --compositor PID`: the "
-        "Wayland scene of `zimoklas /s` (a layer surface, its pixels on a subsurface of its "
+        "Wayland scene of `zimoklas /s` (a layer surface, its pixels in buffers of its "
         "own) with the pools held full, under a headless sway (`WLR_RENDERER=pixman`, no input "
         "devices) of the given size that `scripts/bench` starts for each run.")
     out("")

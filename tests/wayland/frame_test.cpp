@@ -53,5 +53,37 @@ TEST(WaylandFrame, DamageIsTheWrittenTilesOnceMergedAlongRowsAndClipped) {
   EXPECT_FALSE(frame.damaged());
 }
 
+TEST(WaylandFrame, ACopyCatchesUpFromTheLogInOrderUntilItFallsTooFarBehind) {
+  Frame frame;
+  frame.SetSize(64, 40);
+  std::vector<std::uint32_t> copy(64 * 40, 0);
+  const std::uint64_t start = frame.written();
+  frame.SetPixel(5, 6, MakeColour(1, 2, 3));
+  frame.SetPixel(5, 6, MakeColour(0xAA, 0xBB, 0xCC));  // the last write wins in the copy too
+  frame.SetPixel(63, 39, MakeColour(9, 9, 9));
+  frame.SetPixel(64, 0, MakeColour(9, 9, 9));  // outside: neither drawn nor logged
+  ASSERT_TRUE(frame.CopyWrittenSince(start, copy.data()));
+  EXPECT_EQ(copy, std::vector<std::uint32_t>(frame.data(), frame.data() + copy.size()));
+  EXPECT_EQ(copy[(6 * 64) + 5], 0xAABBCCU);
+
+  // A label's area is handed over once, as tiles, for the copies to take whole.
+  frame.MarkDamaged({10, 3, 5, 5});
+  std::vector<PixelRect> areas;
+  frame.TakeMarkedAreas([&](const PixelRect& r) { areas.push_back(r); });
+  frame.TakeMarkedAreas([&](const PixelRect& r) { areas.push_back(r); });
+  EXPECT_EQ(areas, (std::vector<PixelRect>{{0, 0, Frame::kTile, Frame::kTile}}));
+
+  // A copy further behind than the log reaches, or from before a new size, is refused
+  // and left alone.
+  const std::uint64_t behind = frame.written();
+  for (int n = 0; n < (1 << 16) + 1; ++n) frame.SetPixel(n % 64, 0, MakeColour(0, 0, 255));
+  std::vector<std::uint32_t> untouched(copy);
+  EXPECT_FALSE(frame.CopyWrittenSince(behind, untouched.data()));
+  EXPECT_EQ(untouched, copy);
+  const std::uint64_t beforeResize = frame.written();
+  frame.SetSize(32, 32);
+  EXPECT_FALSE(frame.CopyWrittenSince(beforeResize, untouched.data()));
+}
+
 }  // namespace
 }  // namespace zimoklas::wayland

@@ -1,4 +1,4 @@
-// The scene's own buffers on a subsurface of its window.
+// The scene's own buffers on its window's surface.
 #include "platform/wayland/wayland_buffers.hpp"
 
 #include <sys/mman.h>
@@ -10,27 +10,18 @@
 
 namespace zimoklas::wayland {
 void SurfacePixels::OnGlobal(void* self, wl_registry* registry, std::uint32_t name,
-                             const char* interface, std::uint32_t version) {
+                             const char* interface, std::uint32_t /*version*/) {
   auto* pixels = static_cast<SurfacePixels*>(self);
-  const std::string_view which(interface);
-  // Damage in buffer pixels needs a compositor of version 4.
-  if (which == wl_compositor_interface.name && version >= 4) {
-    pixels->compositor_ =
-        static_cast<wl_compositor*>(wl_registry_bind(registry, name, &wl_compositor_interface, 4));
-  } else if (which == wl_shm_interface.name) {
+  if (std::string_view(interface) == wl_shm_interface.name) {
     pixels->shm_ = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
-  } else if (which == wl_subcompositor_interface.name) {
-    pixels->subcompositor_ = static_cast<wl_subcompositor*>(
-        wl_registry_bind(registry, name, &wl_subcompositor_interface, 1));
   }
 }
 
 void SurfacePixels::OnGlobalRemove(void* /*self*/, wl_registry* /*registry*/,
                                    std::uint32_t /*name*/) {}
 
-SurfacePixels::SurfacePixels(wl_display* display, wl_surface* parent, bool commitParent,
-                             Frame& frame)
-    : frame_(frame), parent_(parent), commitParent_(commitParent) {
+SurfacePixels::SurfacePixels(wl_display* display, wl_surface* surface, Frame& frame)
+    : frame_(frame), surface_(surface) {
   // The globals are read on a queue of their own, so that none of GTK's events is
   // handled here; what is bound then goes back to the connection's own queue.
   wl_event_queue* queue = wl_display_create_queue(display);
@@ -42,30 +33,14 @@ SurfacePixels::SurfacePixels(wl_display* display, wl_surface* parent, bool commi
   wl_display_roundtrip_queue(display, queue);
   wl_registry_destroy(registry);
   wl_proxy_wrapper_destroy(wrapped);
-  for (void* global : {static_cast<void*>(compositor_), static_cast<void*>(shm_),
-                       static_cast<void*>(subcompositor_)}) {
-    if (global != nullptr) wl_proxy_set_queue(static_cast<wl_proxy*>(global), nullptr);
-  }
+  if (shm_ != nullptr) wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(shm_), nullptr);
   wl_event_queue_destroy(queue);
-  if (compositor_ == nullptr || shm_ == nullptr || subcompositor_ == nullptr) return;
-
-  surface_ = wl_compositor_create_surface(compositor_);
-  subsurface_ = wl_subcompositor_get_subsurface(subcompositor_, surface_, parent);
-  // Its commits show at once, not with the window's; input goes to the window below.
-  wl_subsurface_set_desync(subsurface_);
-  wl_region* none = wl_compositor_create_region(compositor_);
-  wl_surface_set_input_region(surface_, none);
-  wl_region_destroy(none);
 }
 
 SurfacePixels::~SurfacePixels() {
   if (frameCallback_ != nullptr) wl_callback_destroy(frameCallback_);
   for (Buffer& buffer : buffers_) Release(buffer);
-  if (subsurface_ != nullptr) wl_subsurface_destroy(subsurface_);
-  if (surface_ != nullptr) wl_surface_destroy(surface_);
-  if (subcompositor_ != nullptr) wl_subcompositor_destroy(subcompositor_);
   if (shm_ != nullptr) wl_shm_destroy(shm_);
-  if (compositor_ != nullptr) wl_compositor_destroy(compositor_);
 }
 
 void SurfacePixels::Release(Buffer& buffer) {
@@ -96,7 +71,8 @@ bool SurfacePixels::Allocate(Buffer& buffer) {
   static const wl_buffer_listener listener = {&OnBufferRelease};
   wl_buffer_add_listener(buffer.buffer, &listener, this);
   // A new buffer differs from the frame everywhere.
-  buffer.stale.assign(static_cast<std::size_t>(tileColumns_) * tileRows_, 1);
+  buffer.stale.assign(static_cast<std::size_t>(tileColumns_) * tileRows_, 0);
+  buffer.written = frame_.written() - (std::uint64_t{1} << 62U);
   return true;
 }
 
@@ -144,12 +120,37 @@ void SurfacePixels::Present(int scale) {
   Commit(*target);
 }
 
+void SurfacePixels::Damage(const PixelRect& area) {
+  if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(surface_)) >=
+      WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
+    wl_surface_damage_buffer(surface_, area.x, area.y, area.width, area.height);
+    return;
+  }
+  // Older surfaces take damage in their own coordinates: the buffer's over its scale,
+  // rounded outwards.
+  const int left = area.x / scale_;
+  const int top = area.y / scale_;
+  wl_surface_damage(surface_, left, top, ((area.x + area.width + scale_ - 1) / scale_) - left,
+                    ((area.y + area.height + scale_ - 1) / scale_) - top);
+}
+
 void SurfacePixels::Commit(Buffer& target) {
-  // What the ticks wrote since the last commit: damage now, and stale in every buffer.
+  // What the ticks wrote since the last commit is the damage; the whole surface after GTK
+  // has painted it.
   std::uint64_t boxes = 0;
-  frame_.TakeDamage([&](const PixelRect& r) {
-    wl_surface_damage_buffer(surface_, r.x, r.y, r.width, r.height);
-    ++boxes;
+  if (damageWhole_) {
+    frame_.TakeDamage([](const PixelRect& /*r*/) {});
+    Damage({0, 0, width_, height_});
+    boxes = 1;
+    damageWhole_ = false;
+  } else {
+    frame_.TakeDamage([&](const PixelRect& r) {
+      Damage(r);
+      ++boxes;
+    });
+  }
+  // Labels drawn since are copied whole into every buffer as it is next sent.
+  frame_.TakeMarkedAreas([&](const PixelRect& r) {
     const std::size_t row = static_cast<std::size_t>(r.y >> kTileShift) * tileColumns_;
     const auto first = static_cast<std::size_t>(r.x >> kTileShift);
     const auto last = static_cast<std::size_t>((r.x + r.width + kTile - 1) >> kTileShift);
@@ -160,26 +161,31 @@ void SurfacePixels::Commit(Buffer& target) {
       }
     }
   });
-  // Bring the target up to date: its stale tiles, a run of them at a time.
+  // Bring the target up to date: the pixels written since it was last sent, and the
+  // labels' tiles; the whole frame when the log no longer reaches back that far.
   const std::uint32_t* source = frame_.data();
-  TakeTileRuns(
-      target.stale.data(), tileColumns_, tileRows_, width_, height_, [&](const PixelRect& r) {
-        for (int y = r.y; y < r.y + r.height; ++y) {
-          const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width_)) +
-                                 static_cast<std::size_t>(r.x);
-          std::memcpy(target.pixels + at, source + at,
-                      static_cast<std::size_t>(r.width) * sizeof(std::uint32_t));
-        }
-      });
+  if (frame_.CopyWrittenSince(target.written, target.pixels)) {
+    TakeTileRuns(target.stale.data(), tileColumns_, tileRows_, width_, height_,
+                 [&](const PixelRect& r) {
+                   for (int y = r.y; y < r.y + r.height; ++y) {
+                     const std::size_t at =
+                         (static_cast<std::size_t>(y) * static_cast<std::size_t>(width_)) +
+                         static_cast<std::size_t>(r.x);
+                     std::memcpy(target.pixels + at, source + at,
+                                 static_cast<std::size_t>(r.width) * sizeof(std::uint32_t));
+                   }
+                 });
+  } else {
+    std::memcpy(target.pixels, source, target.bytes);
+    std::fill(target.stale.begin(), target.stale.end(), 0);
+  }
+  target.written = frame_.written();
   wl_surface_attach(surface_, target.buffer, 0, 0);
   target.busy = true;
   frameCallback_ = wl_surface_frame(surface_);
   static const wl_callback_listener listener = {&OnFrameDone};
   wl_callback_add_listener(frameCallback_, &listener, this);
   wl_surface_commit(surface_);
-  // Some compositors (sway 1.7 among them) follow a layer surface's subsurfaces only
-  // through the layer's own commits; an empty commit of the window's surface shows them.
-  if (commitParent_) wl_surface_commit(parent_);
   ++commits_;
   damageBoxes_ += boxes;
 }

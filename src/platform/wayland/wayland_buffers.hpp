@@ -1,8 +1,9 @@
-// The scene's pixels on Wayland: a subsurface over the whole window with shared-memory
-// buffers of the scene's own. A commit copies into the buffer only the tiles written
-// since that buffer was last sent, names only the tiles written since the last commit as
-// damage, and waits for the compositor's frame callback before the next one. GTK's own
-// surface underneath holds the roles (layer or toplevel), the input and the cursor.
+// The scene's pixels on Wayland: shared-memory buffers of the scene's own, attached to the
+// scene window's surface. A commit copies into the buffer only what was written since that
+// buffer was last sent, names only the tiles written since the last commit as damage, and
+// waits for the compositor's frame callback before the next one. GTK keeps the surface's
+// role (layer or toplevel), its input and its cursor, and paints it itself only when it
+// is mapped or resized, from the same frame.
 #pragma once
 
 #include <wayland-client.h>
@@ -17,19 +18,19 @@ namespace zimoklas::wayland {
 
 class SurfacePixels {
  public:
-  // `parent` is the scene window's surface on `display`; the frame is the scene's. With
-  // `commitParent` each commit also commits the parent (for layer surfaces).
-  SurfacePixels(wl_display* display, wl_surface* parent, bool commitParent, Frame& frame);
+  // `surface` is the scene window's surface on `display`; the frame is the scene's.
+  SurfacePixels(wl_display* display, wl_surface* surface, Frame& frame);
   SurfacePixels(const SurfacePixels&) = delete;
   SurfacePixels& operator=(const SurfacePixels&) = delete;
   ~SurfacePixels();
 
-  // False when the compositor lacks shared memory, subsurfaces or damage in buffer
-  // pixels.
-  bool ok() const { return subsurface_ != nullptr; }
+  // False when the compositor offers no shared memory.
+  bool ok() const { return shm_ != nullptr; }
   // Commits what the frame has gained since the last commit, unless a commit still waits
   // for its frame callback (the callback then commits it) or no buffer is free.
   void Present(int scale);
+  // GTK has put a buffer of its own on the surface: the next commit damages it whole.
+  void OverPainted() { damageWhole_ = true; }
 
   std::uint64_t commits() const { return commits_; }
   std::uint64_t damageBoxes() const { return damageBoxes_; }
@@ -40,11 +41,13 @@ class SurfacePixels {
     std::uint32_t* pixels = nullptr;
     std::size_t bytes = 0;
     bool busy = false;
-    std::vector<std::uint8_t> stale;  // tiles that differ from the frame
+    std::uint64_t written = 0;        // the frame's log position it holds
+    std::vector<std::uint8_t> stale;  // tiles to copy whole (labels drawn since)
   };
   static constexpr std::size_t kBuffers = 2;
 
   void Commit(Buffer& target);
+  void Damage(const PixelRect& area);
   bool Allocate(Buffer& buffer);
   void Release(Buffer& buffer);
   static void OnGlobal(void* self, wl_registry* registry, std::uint32_t name, const char* interface,
@@ -54,17 +57,13 @@ class SurfacePixels {
   static void OnFrameDone(void* self, wl_callback* callback, std::uint32_t time);
 
   Frame& frame_;
-  wl_surface* parent_;
-  bool commitParent_;
-  wl_compositor* compositor_ = nullptr;
+  wl_surface* surface_;
   wl_shm* shm_ = nullptr;
-  wl_subcompositor* subcompositor_ = nullptr;
-  wl_surface* surface_ = nullptr;
-  wl_subsurface* subsurface_ = nullptr;
   wl_callback* frameCallback_ = nullptr;
   std::array<Buffer, kBuffers> buffers_{};
   int width_ = 0, height_ = 0, scale_ = 0;
   std::uint32_t tileColumns_ = 0, tileRows_ = 0;
+  bool damageWhole_ = true;
   std::uint64_t commits_ = 0;
   std::uint64_t damageBoxes_ = 0;
 };

@@ -10,7 +10,11 @@ void Frame::SetSize(int width, int height) {
   tileRows_ = (height_ + kTile - 1) >> kTileShift;
   pixels_.assign(static_cast<std::size_t>(width_) * height_, 0);
   tiles_.assign(static_cast<std::size_t>(tileColumns_) * tileRows_, 0);
+  markedTiles_.assign(tiles_.size(), 0);
   dirty_ = false;
+  marked_ = false;
+  // The log's pixels were of the old size: every buffer is to be copied whole.
+  written_ += kLogSize + 1;
 }
 
 void Frame::MarkDamaged(const PixelRect& area) {
@@ -21,10 +25,14 @@ void Frame::MarkDamaged(const PixelRect& area) {
   if (left >= right || top >= bottom) return;
   for (int row = top >> kTileShift; row <= (bottom - 1) >> kTileShift; ++row) {
     for (int column = left >> kTileShift; column <= (right - 1) >> kTileShift; ++column) {
-      tiles_[(static_cast<std::size_t>(row) * tileColumns_) + static_cast<std::size_t>(column)] = 1;
+      const std::size_t at =
+          (static_cast<std::size_t>(row) * tileColumns_) + static_cast<std::size_t>(column);
+      tiles_[at] = 1;
+      markedTiles_[at] = 1;
     }
   }
   dirty_ = true;
+  marked_ = true;
 }
 
 }  // namespace zimoklas::wayland

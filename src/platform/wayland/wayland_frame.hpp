@@ -1,6 +1,7 @@
 // The scene's frame on Wayland: its own memory, one 32-bit pixel each (0x00RRGGBB, as
 // cairo's RGB24 keeps it), written by the ticks in order so that the last write wins.
-// Every write marks its tile; a commit takes the marked tiles as its damage.
+// Every write marks its tile, which a commit takes as its damage, and is logged, so that
+// a buffer can be brought up to date by copying only the pixels written since it was.
 #pragma once
 
 #include <algorithm>
@@ -62,15 +63,40 @@ class Frame {
     const auto ux = static_cast<std::uint32_t>(x);
     const auto uy = static_cast<std::uint32_t>(y);
     if (ux >= width_ || uy >= height_) return;
-    pixels_[(uy * width_) + ux] = (std::uint32_t{RedOf(colour)} << 16U) |
-                                  (std::uint32_t{GreenOf(colour)} << 8U) | BlueOf(colour);
+    const std::uint32_t at = (uy * width_) + ux;
+    const std::uint32_t pixel = (std::uint32_t{RedOf(colour)} << 16U) |
+                                (std::uint32_t{GreenOf(colour)} << 8U) | BlueOf(colour);
+    pixels_[at] = pixel;
     tiles_[((uy >> kTileShift) * tileColumns_) + (ux >> kTileShift)] = 1;
+    log_[written_++ & (kLogSize - 1)] = (std::uint64_t{at} << 32U) | pixel;
     dirty_ = true;
   }
 
-  // Marks an area that was drawn some other way (a label's repaint).
+  // Marks an area that was drawn some other way (a label's repaint): damage, and an area
+  // that each buffer takes whole.
   void MarkDamaged(const PixelRect& area);
   bool damaged() const { return dirty_; }
+
+  // How many pixel writes there have been; a position in the log.
+  std::uint64_t written() const { return written_; }
+  // Copies into `target` (a buffer of the frame's size) every pixel written since the
+  // log's position `since`. False, having copied nothing, when the log no longer holds
+  // them all (or the size changed since): the caller then copies the whole frame.
+  bool CopyWrittenSince(std::uint64_t since, std::uint32_t* target) const {
+    if (written_ - since > kLogSize) return false;
+    for (std::uint64_t n = since; n != written_; ++n) {
+      const std::uint64_t entry = log_[n & (kLogSize - 1)];
+      target[entry >> 32U] = static_cast<std::uint32_t>(entry);
+    }
+    return true;
+  }
+  // Hands the areas marked since the last call to `take`, a run of tiles at a time.
+  template <class Take>
+  void TakeMarkedAreas(Take take) {
+    if (!marked_) return;
+    TakeTileRuns(markedTiles_.data(), tileColumns_, tileRows_, width(), height(), take);
+    marked_ = false;
+  }
 
   // Hands the damage since the last call to `take` as rectangles, each a run of marked
   // tiles in one row of tiles, clipped to the frame, and forgets it.
@@ -87,6 +113,13 @@ class Frame {
   std::vector<std::uint32_t> pixels_;
   std::vector<std::uint8_t> tiles_;
   bool dirty_ = false;
+  // Enough for two commits' worth of full pools at 30 frames a second (4000 writes a
+  // tick); a buffer further behind is copied whole.
+  static constexpr std::uint64_t kLogSize = std::uint64_t{1} << 16U;
+  std::vector<std::uint64_t> log_ = std::vector<std::uint64_t>(kLogSize);
+  std::uint64_t written_ = 0;
+  std::vector<std::uint8_t> markedTiles_;
+  bool marked_ = false;
 };
 
 }  // namespace zimoklas::wayland

@@ -114,17 +114,29 @@ void SceneWindow::Show() {
 }
 
 void SceneWindow::OnRealize(GtkWidget* /*widget*/, gpointer self) {
-  static_cast<SceneWindow*>(self)->ApplyCursor();
+  auto* scene = static_cast<SceneWindow*>(self);
+  scene->ApplyCursor();
+  scene->DeclareOpaque();
 }
 
-void SceneWindow::AddSubsurface() {
-  triedSubsurface_ = true;
+void SceneWindow::DeclareOpaque() {
+  // Nothing shows through the scene, so the compositor need not draw what lies beneath.
+  GdkWindow* surface = window_ != nullptr ? gtk_widget_get_window(window_) : nullptr;
+  if (surface == nullptr) return;
+  const cairo_rectangle_int_t whole{0, 0, gdk_window_get_width(surface),
+                                    gdk_window_get_height(surface)};
+  cairo_region_t* opaque = cairo_region_create_rectangle(&whole);
+  gdk_window_set_opaque_region(surface, opaque);
+  cairo_region_destroy(opaque);
+}
+
+void SceneWindow::AttachPixels() {
+  triedPixels_ = true;
   GdkDisplay* display = gtk_widget_get_display(window_);
   if (!GDK_IS_WAYLAND_DISPLAY(display)) return;
   auto pixels = std::make_unique<SurfacePixels>(
       gdk_wayland_display_get_wl_display(display),
-      gdk_wayland_window_get_wl_surface(gtk_widget_get_window(window_)),
-      kind_ == SurfaceKind::LayerSurface, frame_);
+      gdk_wayland_window_get_wl_surface(gtk_widget_get_window(window_)), frame_);
   if (!pixels->ok()) return;
   pixels_ = std::move(pixels);
   gtk_widget_remove_tick_callback(window_, frameTick_);
@@ -132,12 +144,11 @@ void SceneWindow::AddSubsurface() {
 }
 
 void SceneWindow::Present() {
-  // The scene's pixels go on a subsurface of the window's surface, made once the surface
-  // has its role: compositors follow the subsurfaces that a mapped surface gains. GTK
-  // paints the window itself only once, black, underneath.
-  if (pixels_ == nullptr && !triedSubsurface_ && window_ != nullptr &&
+  // The scene's own buffers go on the window's surface once it has its role and GTK has
+  // shown it.
+  if (pixels_ == nullptr && !triedPixels_ && window_ != nullptr &&
       gtk_widget_get_mapped(window_) != FALSE) {
-    AddSubsurface();
+    AttachPixels();
   }
   if (pixels_ != nullptr) pixels_->Present(scale_);
 }
@@ -230,7 +241,7 @@ void SceneWindow::Repaint(const RectF& area) {
 }
 
 void SceneWindow::SendDamage() {
-  // Only without a subsurface of its own: the frame then goes through GTK's painting.
+  // Only without buffers of its own: the frame then goes through GTK's painting.
   if (pixels_ != nullptr || !frame_.damaged() || window_ == nullptr) return;
   // Invalidated in the surface's logical pixels, rounded outwards.
   cairo_region_t* region = cairo_region_create();
@@ -254,12 +265,10 @@ gboolean SceneWindow::OnFrameTick(GtkWidget* /*widget*/, GdkFrameClock* /*clock*
 
 gboolean SceneWindow::OnDraw(GtkWidget* /*widget*/, cairo_t* cr, gpointer self) {
   auto* scene = static_cast<SceneWindow*>(self);
-  if (scene->pixels_ != nullptr) {
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_paint(cr);
-    return TRUE;
-  }
-  // One frame pixel to one device pixel; GTK has clipped to what was invalidated.
+  // GTK paints the window when it is mapped or resized, and the scene's own buffers
+  // otherwise; either way from the frame. One frame pixel to one device pixel; GTK has
+  // clipped to what was invalidated.
+  if (scene->pixels_ != nullptr) scene->pixels_->OverPainted();
   cairo_surface_mark_dirty(scene->surface_);
   cairo_scale(cr, 1.0 / scene->scale_, 1.0 / scene->scale_);
   cairo_set_source_surface(cr, scene->surface_, 0, 0);
@@ -278,6 +287,7 @@ void SceneWindow::OnSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gp
   // The compositor's size for the surface is the output's.
   scene->screenWidth_ = width;
   scene->screenHeight_ = height;
+  scene->DeclareOpaque();
   if (width == scene->frame_.width() && height == scene->frame_.height()) return;
   if (scene->form_ != nullptr && scene->shown_) {
     scene->form_->Form_Resize();

@@ -1,8 +1,8 @@
 // The scene window Form1 on Wayland, through GTK's Wayland backend: a layer surface in
 // the overlay layer over one whole output where the compositor offers layer-shell, else
 // a fullscreen toplevel. The frame is the scene's own memory; its pixels go to the
-// compositor on a subsurface of the scene's own, each commit with only what was drawn
-// since the last one.
+// compositor in buffers of the scene's own, each commit with only what was drawn since
+// the last one.
 #pragma once
 
 #include <cairo.h>
@@ -67,7 +67,8 @@ class SceneWindow final : public saver::SaverWindow {
   void Create();
   void Resize(int width, int height);
   void ApplyCursor();
-  void AddSubsurface();
+  void AttachPixels();
+  void DeclareOpaque();
   void SendDamage();
   static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
   static void OnSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self);
@@ -84,8 +85,8 @@ class SceneWindow final : public saver::SaverWindow {
   cairo_surface_t* surface_ = nullptr;  // the frame's memory, for drawing text
   Frame frame_;
   std::unique_ptr<SurfacePixels> pixels_;
-  guint frameTick_ = 0;  // GTK's frame clock, used only without a subsurface
-  bool triedSubsurface_ = false;
+  guint frameTick_ = 0;  // GTK's frame clock, used only without buffers of the scene's own
+  bool triedPixels_ = false;
   std::optional<pango::SceneText> text_;
   int scale_ = 1;
   float dpi_ = 96;
