@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace zimoklas::wayland {
@@ -71,7 +72,7 @@ TEST(WaylandFrame, ACopyCatchesUpFromTheLogInOrderUntilItFallsTooFarBehind) {
   std::vector<PixelRect> areas;
   frame.TakeMarkedAreas([&](const PixelRect& r) { areas.push_back(r); });
   frame.TakeMarkedAreas([&](const PixelRect& r) { areas.push_back(r); });
-  EXPECT_EQ(areas, (std::vector<PixelRect>{{0, 0, Frame::kTile, Frame::kTile}}));
+  EXPECT_EQ(areas, (std::vector<PixelRect>{{0, 0, 64, std::min(Frame::kTile, 40)}}));
 
   // A copy further behind than the log reaches, or from before a new size, is refused
   // and left alone.

@@ -1,14 +1,28 @@
 // Sizing the scene's frame and marking what was drawn into it apart from the ticks.
 #include "platform/wayland/wayland_frame.hpp"
 
+#include <sys/mman.h>
+
+#include <new>
+
 namespace zimoklas::wayland {
+
+void UnmapPixels::operator()(std::uint32_t* pixels) const {
+  munmap(pixels, bytes);
+}
 
 void Frame::SetSize(int width, int height) {
   width_ = static_cast<std::uint32_t>(std::max(0, width));
   height_ = static_cast<std::uint32_t>(std::max(0, height));
   tileColumns_ = (width_ + kTile - 1) >> kTileShift;
   tileRows_ = (height_ + kTile - 1) >> kTileShift;
-  pixels_.assign(static_cast<std::size_t>(width_) * height_, 0);
+  // Fresh anonymous memory is black.
+  const std::size_t bytes =
+      std::max<std::size_t>(1, static_cast<std::size_t>(width_) * height_) * sizeof(std::uint32_t);
+  void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) throw std::bad_alloc();
+  madvise(memory, bytes, MADV_HUGEPAGE);  // a wish; small pages work too
+  pixels_ = {static_cast<std::uint32_t*>(memory), UnmapPixels{bytes}};
   tiles_.assign(static_cast<std::size_t>(tileColumns_) * tileRows_, 0);
   markedTiles_.assign(tiles_.size(), 0);
   dirty_ = false;
