@@ -195,6 +195,8 @@ FLOOR_ROWS = [
 
 
 def ratio_row(label, value, limit):
+    if limit is None:
+        return f"| {label} | {fmt(value, 2)} | (no target) |"
     met = "✓" if value is not None and value <= limit else "✗"
     return f"| {label} | {fmt(value, 2)} | ≤ {limit} {met} |"
 
@@ -244,6 +246,9 @@ for s in wayland_sizes:
     x = [median("scene", s, "cpu_share"), median("scene", s, "xserver_cpu_share")]
     both = quotient(sum(wl), sum(x)) if None not in wl and None not in x else None
     out(ratio_row(f"(saver + sway) / (saver + Xvfb) CPU, {size_label(s)}", both, 2))
+    # On Wayland the saver sets its pixels itself; on X11 the X server does.
+    pixels = quotient(wl[0], sum(x)) if wl[0] is not None and None not in x else None
+    out(ratio_row(f"Wayland saver / (X11 saver + Xvfb) CPU, {size_label(s)}", pixels, None))
 out("")
 out("Above the floor, the X11 scene pays for the animation itself (the tick without its "
     "wake-up, below), for the resolution of each tick's writes so that the last one wins, "
