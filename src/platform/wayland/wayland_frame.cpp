@@ -16,13 +16,23 @@ void Frame::SetSize(int width, int height) {
   height_ = static_cast<std::uint32_t>(std::max(0, height));
   tileColumns_ = (width_ + kTile - 1) >> kTileShift;
   tileRows_ = (height_ + kTile - 1) >> kTileShift;
-  // Fresh anonymous memory is black.
+  // Fresh anonymous memory is black. It is taken in whole huge pages, on their boundary,
+  // so that all of it can be huge.
+  constexpr std::size_t kHugePage = std::size_t{2} << 20U;
   const std::size_t bytes =
-      std::max<std::size_t>(1, static_cast<std::size_t>(width_) * height_) * sizeof(std::uint32_t);
-  void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      ((static_cast<std::size_t>(width_) * height_ * sizeof(std::uint32_t)) + kHugePage) &
+      ~(kHugePage - 1);
+  void* memory =
+      mmap(nullptr, bytes + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (memory == MAP_FAILED) throw std::bad_alloc();
-  madvise(memory, bytes, MADV_HUGEPAGE);  // a wish; small pages work too
-  pixels_ = {static_cast<std::uint32_t*>(memory), UnmapPixels{bytes}};
+  auto* raw = static_cast<char*>(memory);
+  const std::size_t head =
+      (kHugePage - (reinterpret_cast<std::uintptr_t>(raw) & (kHugePage - 1))) & (kHugePage - 1);
+  char* start = raw + head;
+  if (head != 0) munmap(raw, head);
+  munmap(start + bytes, kHugePage - head);
+  madvise(start, bytes, MADV_HUGEPAGE);  // a wish; small pages do too
+  pixels_ = {reinterpret_cast<std::uint32_t*>(start), UnmapPixels{bytes}};
   tiles_.assign(static_cast<std::size_t>(tileColumns_) * tileRows_, 0);
   markedTiles_.assign(tiles_.size(), 0);
   dirty_ = false;
