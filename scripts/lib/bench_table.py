@@ -215,14 +215,19 @@ if wayland_sizes:
     out("")
     figure_table("wayland", wayland_sizes, WAYLAND_ROWS)
     out("")
-    out("The tick itself costs what it costs on X11 (the median from wake-up to drawn). The "
-        "rest of the saver's CPU is the copy of the changed tiles into the buffer being sent "
-        "(with full pools about half of the output changes between two commits), "
-        "libwayland's requests (one per damage box, each allocating) and the wake-ups of "
-        "GLib's main loop, which prepares and polls GTK's sources for every tick. The "
-        "compositor composes the damaged area with pixman for each of its 60 frames a "
-        "second, where Xvfb only sets the points. The delay runs to the tick's drawing in "
-        "the frame, before its commit.")
+    out("On X11 the X server sets the tick's points in its own framebuffer, and its CPU is "
+        "not the saver's; on Wayland the saver sets them itself: each write goes into the "
+        "frame (kept in huge pages), is logged with its colour, and is replayed into each of "
+        "the two shared-memory buffers when that buffer is next sent, since sway holds the "
+        "buffer on the screen until the next commit. These writes land all over the output, "
+        "so most of them miss the caches, and they are most of the difference from the X11 "
+        "saver (the tick's median from wake-up to drawn grows with the output's size, as "
+        "Xvfb's share does on X11). The rest is libwayland's requests and the wake-ups of "
+        "GLib's main loop, which prepares and polls GTK's sources for every tick. The window "
+        "is declared opaque and holds the buffers itself, so sway composes each damaged "
+        "pixel once, with pixman, for each of its 60 frames a second, where Xvfb only sets "
+        "the points; with full pools the flakes touch nearly every 64-pixel square between "
+        "two commits. The delay runs to the tick's drawing in the frame, before its commit.")
     out("")
 
 out("## The floor")
