@@ -25,6 +25,7 @@ TEST(WaylandFrame, LastWriteWinsAndWritesOutsideAreDropped) {
   frame.SetPixel(-1, 0, MakeColour(255, 0, 0));
   frame.SetPixel(100, 0, MakeColour(255, 0, 0));
   frame.SetPixel(0, 50, MakeColour(255, 0, 0));
+  frame.Flush();
   EXPECT_EQ(frame.at(3, 4), 0x123456U);
   int lit = 0;
   for (int y = 0; y < 50; ++y) {
@@ -64,6 +65,7 @@ TEST(WaylandFrame, ACopyCatchesUpFromTheLogInOrderUntilItFallsTooFarBehind) {
   frame.SetPixel(63, 39, MakeColour(9, 9, 9));
   frame.SetPixel(64, 0, MakeColour(9, 9, 9));  // outside: neither drawn nor logged
   ASSERT_TRUE(frame.CopyWrittenSince(start, copy.data()));
+  frame.Flush();
   EXPECT_EQ(copy, std::vector<std::uint32_t>(frame.data(), frame.data() + copy.size()));
   EXPECT_EQ(copy[(6 * 64) + 5], 0xAABBCCU);
 

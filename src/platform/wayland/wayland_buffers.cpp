@@ -163,6 +163,7 @@ void SurfacePixels::Commit(Buffer& target) {
   });
   // Bring the target up to date: the pixels written since it was last sent, and the
   // labels' tiles; the whole frame when the log no longer reaches back that far.
+  frame_.Flush();
   const std::uint32_t* source = frame_.data();
   if (frame_.CopyWrittenSince(target.written, target.pixels)) {
     TakeTileRuns(target.stale.data(), tileColumns_, tileRows_, width_, height_,

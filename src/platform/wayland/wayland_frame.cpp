@@ -39,6 +39,7 @@ void Frame::SetSize(int width, int height) {
   marked_ = false;
   // The log's pixels were of the old size: every buffer is to be copied whole.
   written_ += kLogSize + 1;
+  flushed_ = written_;
 }
 
 void Frame::MarkDamaged(const PixelRect& area) {

@@ -1,7 +1,8 @@
 // The scene's frame on Wayland: its own memory, one 32-bit pixel each (0x00RRGGBB, as
 // cairo's RGB24 keeps it), written by the ticks in order so that the last write wins.
-// Every write marks its tile, which a commit takes as its damage, and is logged, so that
-// a buffer can be brought up to date by copying only the pixels written since it was.
+// Every write marks its tile, which a commit takes as its damage, and is logged with its
+// colour: the log is applied to the frame after each tick, and replayed into a buffer so
+// that it is brought up to date with only the pixels written since it was last sent.
 #pragma once
 
 #include <algorithm>
@@ -67,18 +68,28 @@ class Frame {
   std::uint32_t* data() { return pixels_.get(); }
   std::uint32_t at(int x, int y) const { return pixels_[(y * width_) + x]; }
 
-  // One pixel write of the animation; outside the frame it is dropped.
+  // One pixel write of the animation; outside the frame it is dropped. It is logged, and
+  // reaches the frame's pixels at the next Flush.
   void SetPixel(std::int32_t x, std::int32_t y, Colour colour) {
     const auto ux = static_cast<std::uint32_t>(x);
     const auto uy = static_cast<std::uint32_t>(y);
     if (ux >= width_ || uy >= height_) return;
-    const std::uint32_t at = (uy * width_) + ux;
     const std::uint32_t pixel = (std::uint32_t{RedOf(colour)} << 16U) |
                                 (std::uint32_t{GreenOf(colour)} << 8U) | BlueOf(colour);
-    pixels_[at] = pixel;
     tiles_[((uy >> kTileShift) * tileColumns_) + (ux >> kTileShift)] = 1;
-    log_[written_++ & (kLogSize - 1)] = (std::uint64_t{at} << 32U) | pixel;
+    if (written_ - flushed_ == kLogSize) Flush();
+    log_[written_++ & (kLogSize - 1)] = (std::uint64_t{(uy * width_) + ux} << 32U) | pixel;
     dirty_ = true;
+  }
+  // Applies the writes logged since the last call to the frame's pixels, in order. The
+  // writes land all over the frame: stored together, in a loop of their own, they overlap
+  // their cache misses, where stored one by one inside the tick each of them stalled it.
+  // Anything that reads the pixels or draws over them calls this first.
+  void Flush() {
+    for (; flushed_ != written_; ++flushed_) {
+      const std::uint64_t entry = log_[flushed_ & (kLogSize - 1)];
+      pixels_[entry >> 32U] = static_cast<std::uint32_t>(entry);
+    }
   }
 
   // Marks an area that was drawn some other way (a label's repaint): damage, and an area
@@ -129,6 +140,7 @@ class Frame {
   static constexpr std::uint64_t kLogSize = std::uint64_t{1} << 16U;
   std::vector<std::uint64_t> log_ = std::vector<std::uint64_t>(kLogSize);
   std::uint64_t written_ = 0;
+  std::uint64_t flushed_ = 0;  // the log's position the pixels hold
   std::vector<std::uint8_t> markedTiles_;
   bool marked_ = false;
 };

@@ -233,6 +233,7 @@ void SceneWindow::Repaint(const RectF& area) {
   if (!shown_ || !alive_ || form_ == nullptr) return;
   const pango::PixelBox box = pango::PixelsOnSurface(area, frame_.width(), frame_.height());
   if (box.empty()) return;
+  frame_.Flush();  // the pixels drawn before go under the labels
   cairo_t* cr = cairo_create(surface_);
   text_->Paint(cr, box, *form_);
   cairo_destroy(cr);
@@ -269,6 +270,7 @@ gboolean SceneWindow::OnDraw(GtkWidget* /*widget*/, cairo_t* cr, gpointer self) 
   // otherwise; either way from the frame. One frame pixel to one device pixel; GTK has
   // clipped to what was invalidated.
   if (scene->pixels_ != nullptr) scene->pixels_->OverPainted();
+  scene->frame_.Flush();
   cairo_surface_mark_dirty(scene->surface_);
   cairo_scale(cr, 1.0 / scene->scale_, 1.0 / scene->scale_);
   cairo_set_source_surface(cr, scene->surface_, 0, 0);
