@@ -1,10 +1,10 @@
-// The Wayland scene's frame: the last write to a pixel wins, and the damage handed to a
-// commit covers what was written since the last one and little else.
+// The Wayland scene's frame: the last write to a pixel wins, in every copy brought up to
+// date from it, and the damage handed to a commit covers what was written since the last
+// one and little else.
 #include "platform/wayland/wayland_frame.hpp"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 namespace zimoklas::wayland {
@@ -25,12 +25,10 @@ TEST(WaylandFrame, LastWriteWinsAndWritesOutsideAreDropped) {
   frame.SetPixel(-1, 0, MakeColour(255, 0, 0));
   frame.SetPixel(100, 0, MakeColour(255, 0, 0));
   frame.SetPixel(0, 50, MakeColour(255, 0, 0));
-  frame.Flush();
-  EXPECT_EQ(frame.at(3, 4), 0x123456U);
+  const std::uint32_t* picture = frame.Picture();
+  EXPECT_EQ(picture[(4 * 100) + 3], 0x123456U);
   int lit = 0;
-  for (int y = 0; y < 50; ++y) {
-    for (int x = 0; x < 100; ++x) lit += frame.at(x, y) != 0 ? 1 : 0;
-  }
+  for (int n = 0; n < 100 * 50; ++n) lit += picture[n] != 0 ? 1 : 0;
   EXPECT_EQ(lit, 1);
 }
 
@@ -45,47 +43,81 @@ TEST(WaylandFrame, DamageIsTheWrittenTilesOnceMergedAlongRowsAndClipped) {
   frame.SetPixel(T + 2, T + 2, 1);
   const std::vector<PixelRect> expected = {{0, 0, 2 * T, T}, {T, T, T, 8}, {3 * T, T, 4, 8}};
   EXPECT_EQ(Damage(frame), expected);
-  // Taken damage is forgotten; an area drawn otherwise (a label) is marked as a whole.
+  // Taken damage is forgotten; an area drawn on the canvas (a label) is marked as a whole.
   EXPECT_FALSE(frame.damaged());
   EXPECT_TRUE(Damage(frame).empty());
-  frame.MarkDamaged({T + 4, 3, T, 2});
+  frame.Drawn({T + 4, 3, T, 2});
   const std::vector<PixelRect> label = {{T, 0, 2 * T, T}};
   EXPECT_EQ(Damage(frame), label);
-  frame.MarkDamaged({-50, -50, 10, 10});
+  frame.Drawn({-50, -50, 10, 10});
   EXPECT_FALSE(frame.damaged());
 }
 
-TEST(WaylandFrame, ACopyCatchesUpFromTheLogInOrderUntilItFallsTooFarBehind) {
+// Every copy is checked against a plain picture that the test keeps itself.
+TEST(WaylandFrame, CopiesCatchUpInTheOrderOfWritesAndDrawnAreasFromWhateverIsFreshest) {
+  constexpr int W = 64;
+  constexpr int H = 40;
+  constexpr int kLog = 1 << 16;
   Frame frame;
-  frame.SetSize(64, 40);
-  std::vector<std::uint32_t> copy(64 * 40, 0);
-  const std::uint64_t start = frame.written();
-  frame.SetPixel(5, 6, MakeColour(1, 2, 3));
-  frame.SetPixel(5, 6, MakeColour(0xAA, 0xBB, 0xCC));  // the last write wins in the copy too
-  frame.SetPixel(63, 39, MakeColour(9, 9, 9));
-  frame.SetPixel(64, 0, MakeColour(9, 9, 9));  // outside: neither drawn nor logged
-  ASSERT_TRUE(frame.CopyWrittenSince(start, copy.data()));
-  frame.Flush();
-  EXPECT_EQ(copy, std::vector<std::uint32_t>(frame.data(), frame.data() + copy.size()));
-  EXPECT_EQ(copy[(6 * 64) + 5], 0xAABBCCU);
+  frame.SetSize(W, H);
+  std::vector<std::uint32_t> expected(W * H, 0);
+  const auto write = [&](int x, int y, std::uint32_t pixel) {
+    frame.SetPixel(x, y, MakeColour(pixel >> 16U, (pixel >> 8U) & 0xFFU, pixel & 0xFFU));
+    expected[(y * W) + x] = pixel;
+  };
+  const auto draw = [&](const PixelRect& r, std::uint32_t pixel) {
+    for (int y = r.y; y < r.y + r.height; ++y) {
+      for (int x = r.x; x < r.x + r.width; ++x) {
+        frame.canvas()[(y * W) + x] = pixel;
+        expected[(y * W) + x] = pixel;
+      }
+    }
+    frame.Drawn(r);
+  };
 
-  // A label's area is handed over once, as tiles, for the copies to take whole.
-  frame.MarkDamaged({10, 3, 5, 5});
-  std::vector<PixelRect> areas;
-  frame.TakeMarkedAreas([&](const PixelRect& r) { areas.push_back(r); });
-  frame.TakeMarkedAreas([&](const PixelRect& r) { areas.push_back(r); });
-  EXPECT_EQ(areas, (std::vector<PixelRect>{{0, 0, 64, std::min(Frame::kTile, 40)}}));
+  // Writes and a label in order: the label covers what was written before it, and what
+  // is written after lands on top.
+  std::vector<std::uint32_t> first(W * H, 0);
+  write(5, 6, 0x010203);
+  write(5, 6, 0xAABBCC);
+  write(11, 4, 0x111111);
+  draw({10, 3, 5, 5}, 0x404040);
+  write(12, 5, 0x222222);
+  frame.CatchUp(first.data(), frame.origin());
+  EXPECT_EQ(first, expected);
+  const std::uint64_t firstAt = frame.written();
 
-  // A copy further behind than the log reaches, or from before a new size, is refused
-  // and left alone.
-  const std::uint64_t behind = frame.written();
-  for (int n = 0; n < (1 << 16) + 1; ++n) frame.SetPixel(n % 64, 0, MakeColour(0, 0, 255));
-  std::vector<std::uint32_t> untouched(copy);
-  EXPECT_FALSE(frame.CopyWrittenSince(behind, untouched.data()));
-  EXPECT_EQ(untouched, copy);
+  // The label drawn again: a copy from before both drawings ends with the later one.
+  std::vector<std::uint32_t> second(W * H, 0);
+  draw({10, 3, 5, 5}, 0x505050);
+  write(13, 6, 0x333333);
+  frame.CatchUp(second.data(), frame.origin());
+  EXPECT_EQ(second, expected);
+  frame.CatchUp(first.data(), firstAt);
+  EXPECT_EQ(first, expected);
+
+  // A copy further behind than the log reaches is copied from the freshest held copy.
+  frame.Holds(first.data());
+  for (int n = 0; n < kLog - 10; ++n) write(n % W, 0, 0x0000FF + static_cast<std::uint32_t>(n));
+  std::vector<std::uint32_t> behind(W * H, 0);
+  frame.CatchUp(behind.data(), frame.origin());
+  EXPECT_EQ(behind, expected);
+
+  // Once the held copy falls out of the log's reach, the frame's own picture takes over,
+  // and it still does after the held copy is let go.
+  for (int n = 0; n < 20; ++n) write(n, 1, 0x00FF00);
+  frame.Forget(first.data());
+  first.assign(first.size(), 0xDEAD);
+  std::vector<std::uint32_t> later(W * H, 0);
+  frame.CatchUp(later.data(), frame.origin());
+  EXPECT_EQ(later, expected);
+  EXPECT_EQ(std::vector<std::uint32_t>(frame.Picture(), frame.Picture() + (W * H)), expected);
+
+  // A new size starts black for every copy, however recent.
   const std::uint64_t beforeResize = frame.written();
-  frame.SetSize(32, 32);
-  EXPECT_FALSE(frame.CopyWrittenSince(beforeResize, untouched.data()));
+  frame.SetSize(W, H);
+  frame.CatchUp(later.data(), beforeResize);
+  EXPECT_EQ(later, std::vector<std::uint32_t>(W * H, 0));
 }
 
 }  // namespace

@@ -44,6 +44,7 @@ SurfacePixels::~SurfacePixels() {
 }
 
 void SurfacePixels::Release(Buffer& buffer) {
+  frame_.Forget(buffer.pixels);
   if (buffer.buffer != nullptr) wl_buffer_destroy(buffer.buffer);
   if (buffer.pixels != nullptr) munmap(buffer.pixels, buffer.bytes);
   buffer = Buffer{};
@@ -70,9 +71,8 @@ bool SurfacePixels::Allocate(Buffer& buffer) {
   close(fd);
   static const wl_buffer_listener listener = {&OnBufferRelease};
   wl_buffer_add_listener(buffer.buffer, &listener, this);
-  // A new buffer differs from the frame everywhere.
-  buffer.stale.assign(static_cast<std::size_t>(tileColumns_) * tileRows_, 0);
-  buffer.written = frame_.written() - (std::uint64_t{1} << 62U);
+  // New memory is black, as the frame was when it took its size.
+  buffer.written = frame_.origin();
   return true;
 }
 
@@ -99,11 +99,9 @@ void SurfacePixels::Present(int scale) {
     for (Buffer& buffer : buffers_) Release(buffer);
     width_ = frame_.width();
     height_ = frame_.height();
-    tileColumns_ = static_cast<std::uint32_t>((width_ + kTile - 1) >> kTileShift);
-    tileRows_ = static_cast<std::uint32_t>((height_ + kTile - 1) >> kTileShift);
-    frame_.MarkDamaged({0, 0, width_, height_});
+    damageWhole_ = true;
   }
-  if (!frame_.damaged() && scale == scale_) return;
+  if (!frame_.damaged() && !damageWhole_ && scale == scale_) return;
   Buffer* target = nullptr;
   for (Buffer& buffer : buffers_) {
     if (!buffer.busy) {
@@ -149,38 +147,10 @@ void SurfacePixels::Commit(Buffer& target) {
       ++boxes;
     });
   }
-  // Labels drawn since are copied whole into every buffer as it is next sent.
-  frame_.TakeMarkedAreas([&](const PixelRect& r) {
-    const std::size_t row = static_cast<std::size_t>(r.y >> kTileShift) * tileColumns_;
-    const auto first = static_cast<std::size_t>(r.x >> kTileShift);
-    const auto last = static_cast<std::size_t>((r.x + r.width + kTile - 1) >> kTileShift);
-    for (Buffer& buffer : buffers_) {
-      if (!buffer.stale.empty()) {
-        std::fill(buffer.stale.begin() + static_cast<std::ptrdiff_t>(row + first),
-                  buffer.stale.begin() + static_cast<std::ptrdiff_t>(row + last), 1);
-      }
-    }
-  });
-  // Bring the target up to date: the pixels written since it was last sent, and the
-  // labels' tiles; the whole frame when the log no longer reaches back that far.
-  frame_.Flush();
-  const std::uint32_t* source = frame_.data();
-  if (frame_.CopyWrittenSince(target.written, target.pixels)) {
-    TakeTileRuns(target.stale.data(), tileColumns_, tileRows_, width_, height_,
-                 [&](const PixelRect& r) {
-                   for (int y = r.y; y < r.y + r.height; ++y) {
-                     const std::size_t at =
-                         (static_cast<std::size_t>(y) * static_cast<std::size_t>(width_)) +
-                         static_cast<std::size_t>(r.x);
-                     std::memcpy(target.pixels + at, source + at,
-                                 static_cast<std::size_t>(r.width) * sizeof(std::uint32_t));
-                   }
-                 });
-  } else {
-    std::memcpy(target.pixels, source, target.bytes);
-    std::fill(target.stale.begin(), target.stale.end(), 0);
-  }
+  // Bring the target up to date: the writes since it was last sent, or all of it.
+  frame_.CatchUp(target.pixels, target.written);
   target.written = frame_.written();
+  frame_.Holds(target.pixels);
   wl_surface_attach(surface_, target.buffer, 0, 0);
   target.busy = true;
   frameCallback_ = wl_surface_frame(surface_);

@@ -1,8 +1,8 @@
 // The scene's pixels on Wayland: shared-memory buffers of the scene's own, attached to the
-// scene window's surface. A commit copies into the buffer only what was written since that
-// buffer was last sent, names only the tiles written since the last commit as damage, and
-// waits for the compositor's frame callback before the next one. GTK keeps the surface's
-// role (layer or toplevel), its input and its cursor, and paints it itself only when it
+// scene window's surface. A commit brings the buffer up to date with only what was written
+// since that buffer was last sent, names only the tiles written since the last commit as
+// damage, and waits for the compositor's frame callback before the next one. GTK keeps the
+// surface's role (layer or toplevel), its input and its cursor, and paints it itself only when it
 // is mapped or resized, from the same frame.
 #pragma once
 
@@ -10,7 +10,6 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "platform/wayland/wayland_frame.hpp"
 
@@ -41,8 +40,7 @@ class SurfacePixels {
     std::uint32_t* pixels = nullptr;
     std::size_t bytes = 0;
     bool busy = false;
-    std::uint64_t written = 0;        // the frame's log position it holds
-    std::vector<std::uint8_t> stale;  // tiles to copy whole (labels drawn since)
+    std::uint64_t written = 0;  // the frame's log position it holds
   };
   static constexpr std::size_t kBuffers = 2;
 
@@ -62,7 +60,6 @@ class SurfacePixels {
   wl_callback* frameCallback_ = nullptr;
   std::array<Buffer, kBuffers> buffers_{};
   int width_ = 0, height_ = 0, scale_ = 0;
-  std::uint32_t tileColumns_ = 0, tileRows_ = 0;
   bool damageWhole_ = true;
   std::uint64_t commits_ = 0;
   std::uint64_t damageBoxes_ = 0;

@@ -1,27 +1,20 @@
-// Sizing the scene's frame and marking what was drawn into it apart from the ticks.
+// Sizing the scene's frame, and bringing copies of it up to date from its log.
 #include "platform/wayland/wayland_frame.hpp"
 
 #include <sys/mman.h>
 
+#include <cstring>
 #include <new>
 
 namespace zimoklas::wayland {
+namespace {
 
-void UnmapPixels::operator()(std::uint32_t* pixels) const {
-  munmap(pixels, bytes);
-}
-
-void Frame::SetSize(int width, int height) {
-  width_ = static_cast<std::uint32_t>(std::max(0, width));
-  height_ = static_cast<std::uint32_t>(std::max(0, height));
-  tileColumns_ = (width_ + kTile - 1) >> kTileShift;
-  tileRows_ = (height_ + kTile - 1) >> kTileShift;
-  // Fresh anonymous memory is black. It is taken in whole huge pages, on their boundary,
-  // so that all of it can be huge.
+// Fresh anonymous memory, which is black. It is taken in whole huge pages, on their
+// boundary, so that all of it can be huge: writes that land all over a frame miss the
+// address cache on nearly every one with small pages.
+PixelMemory MapPixels(std::size_t count) {
   constexpr std::size_t kHugePage = std::size_t{2} << 20U;
-  const std::size_t bytes =
-      ((static_cast<std::size_t>(width_) * height_ * sizeof(std::uint32_t)) + kHugePage) &
-      ~(kHugePage - 1);
+  const std::size_t bytes = ((count * sizeof(std::uint32_t)) + kHugePage) & ~(kHugePage - 1);
   void* memory =
       mmap(nullptr, bytes + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (memory == MAP_FAILED) throw std::bad_alloc();
@@ -32,17 +25,32 @@ void Frame::SetSize(int width, int height) {
   if (head != 0) munmap(raw, head);
   munmap(start + bytes, kHugePage - head);
   madvise(start, bytes, MADV_HUGEPAGE);  // a wish; small pages do too
-  pixels_ = {reinterpret_cast<std::uint32_t*>(start), UnmapPixels{bytes}};
-  tiles_.assign(static_cast<std::size_t>(tileColumns_) * tileRows_, 0);
-  markedTiles_.assign(tiles_.size(), 0);
-  dirty_ = false;
-  marked_ = false;
-  // The log's pixels were of the old size: every buffer is to be copied whole.
-  written_ += kLogSize + 1;
-  flushed_ = written_;
+  return {reinterpret_cast<std::uint32_t*>(start), UnmapPixels{bytes}};
 }
 
-void Frame::MarkDamaged(const PixelRect& area) {
+}  // namespace
+
+void UnmapPixels::operator()(std::uint32_t* pixels) const {
+  munmap(pixels, bytes);
+}
+
+void Frame::SetSize(int width, int height) {
+  width_ = static_cast<std::uint32_t>(std::max(0, width));
+  height_ = static_cast<std::uint32_t>(std::max(0, height));
+  tileColumns_ = (width_ + kTile - 1) >> kTileShift;
+  tileRows_ = (height_ + kTile - 1) >> kTileShift;
+  const std::size_t count = static_cast<std::size_t>(width_) * height_;
+  picture_ = MapPixels(count);
+  canvas_ = MapPixels(count);
+  tiles_.assign(static_cast<std::size_t>(tileColumns_) * tileRows_, 0);
+  dirty_ = false;
+  held_ = {};
+  origin_ = ++written_;  // every earlier position is of the old size
+  pictureAt_ = written_;
+  reach_ = written_;
+}
+
+void Frame::Drawn(const PixelRect& area) {
   const int left = std::max(0, area.x);
   const int top = std::max(0, area.y);
   const int right = std::min(width(), area.x + area.width);
@@ -50,14 +58,74 @@ void Frame::MarkDamaged(const PixelRect& area) {
   if (left >= right || top >= bottom) return;
   for (int row = top >> kTileShift; row <= (bottom - 1) >> kTileShift; ++row) {
     for (int column = left >> kTileShift; column <= (right - 1) >> kTileShift; ++column) {
-      const std::size_t at =
-          (static_cast<std::size_t>(row) * tileColumns_) + static_cast<std::size_t>(column);
-      tiles_[at] = 1;
-      markedTiles_[at] = 1;
+      tiles_[(static_cast<std::size_t>(row) * tileColumns_) + static_cast<std::size_t>(column)] = 1;
     }
   }
   dirty_ = true;
-  marked_ = true;
+  if (written_ + 2 - reach_ > kLogSize) KeepUp();
+  const auto field = [](int value, unsigned shift) {
+    return static_cast<std::uint64_t>(value) << shift;
+  };
+  log_[written_++ & kLogMask] = kAreaMark << 32U;
+  log_[written_++ & kLogMask] =
+      field(left, 0) | field(top, 16) | field(right - left, 32) | field(bottom - top, 48);
+}
+
+Frame::Copy Frame::Freshest() const {
+  if (held_.pixels != nullptr && held_.at >= pictureAt_) return held_;
+  return {picture_.get(), pictureAt_};
+}
+
+void Frame::CatchUp(std::uint32_t* target, std::uint64_t since) const {
+  if (since < origin_ || written_ - since > kLogSize) {
+    const Copy from = Freshest();
+    if (from.pixels != target) {
+      std::memcpy(target, from.pixels,
+                  static_cast<std::size_t>(width_) * height_ * sizeof(std::uint32_t));
+    }
+    since = from.at;
+  }
+  const std::uint32_t* canvas = canvas_.get();
+  for (std::uint64_t n = since; n != written_; ++n) {
+    const std::uint64_t entry = log_[n & kLogMask];
+    if ((entry >> 32U) == kAreaMark) [[unlikely]] {
+      // The canvas holds the area's latest drawing. Where that is later than this entry,
+      // it is drawn again later in the log, and the writes in between lie under it.
+      const std::uint64_t area = log_[++n & kLogMask];
+      const std::size_t x = area & 0xFFFFU;
+      const std::size_t y = (area >> 16U) & 0xFFFFU;
+      const std::size_t columns = (area >> 32U) & 0xFFFFU;
+      const std::size_t rows = area >> 48U;
+      for (std::size_t row = y; row < y + rows; ++row) {
+        const std::size_t at = (row * width_) + x;
+        std::memcpy(target + at, canvas + at, columns * sizeof(std::uint32_t));
+      }
+      continue;
+    }
+    target[entry >> 32U] = static_cast<std::uint32_t>(entry);
+  }
+}
+
+void Frame::Holds(const std::uint32_t* copy) {
+  held_ = {copy, written_};
+  reach_ = written_;
+}
+
+void Frame::Forget(const std::uint32_t* copy) {
+  if (copy == nullptr || held_.pixels != copy) return;
+  KeepUp();  // the picture takes over from it
+  held_ = {};
+}
+
+void Frame::KeepUp() {
+  CatchUp(picture_.get(), pictureAt_);
+  pictureAt_ = written_;
+  reach_ = written_;
+}
+
+std::uint32_t* Frame::Picture() {
+  KeepUp();
+  return picture_.get();
 }
 
 }  // namespace zimoklas::wayland

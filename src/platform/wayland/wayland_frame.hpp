@@ -1,8 +1,8 @@
-// The scene's frame on Wayland: its own memory, one 32-bit pixel each (0x00RRGGBB, as
-// cairo's RGB24 keeps it), written by the ticks in order so that the last write wins.
-// Every write marks its tile, which a commit takes as its damage, and is logged with its
-// colour: the log is applied to the frame after each tick, and replayed into a buffer so
-// that it is brought up to date with only the pixels written since it was last sent.
+// The scene's frame on Wayland: the ticks' writes in order, so that the last write wins,
+// kept as a log of pixels with their colours (0x00RRGGBB, as cairo's RGB24 keeps them)
+// rather than as a picture. A commit replays into the buffer it sends only what was
+// written since that buffer was last sent, so each write is stored once a buffer and
+// nowhere else. Every write also marks its tile, which a commit takes as its damage.
 #pragma once
 
 #include <algorithm>
@@ -49,27 +49,26 @@ void TakeTileRuns(std::uint8_t* tiles, std::uint32_t columns, std::uint32_t rows
   }
 }
 
-// Gives back a frame's pixel memory.
+// Pixel memory of a frame's size, given back by unmapping it.
 struct UnmapPixels {
   std::size_t bytes = 0;
   void operator()(std::uint32_t* pixels) const;
 };
+using PixelMemory = std::unique_ptr<std::uint32_t[], UnmapPixels>;
 
 class Frame {
  public:
   static constexpr int kTileShift = wayland::kTileShift;
   static constexpr int kTile = wayland::kTile;
 
-  // A new size clears the frame to black; nothing is marked.
+  // A new size starts a black frame; nothing is marked, and every copy made before is
+  // brought up to date whole.
   void SetSize(int width, int height);
   int width() const { return static_cast<int>(width_); }
   int height() const { return static_cast<int>(height_); }
   int stride() const { return static_cast<int>(width_) * 4; }
-  std::uint32_t* data() { return pixels_.get(); }
-  std::uint32_t at(int x, int y) const { return pixels_[(y * width_) + x]; }
 
-  // One pixel write of the animation; outside the frame it is dropped. It is logged, and
-  // reaches the frame's pixels at the next Flush.
+  // One pixel write of the animation; outside the frame it is dropped.
   void SetPixel(std::int32_t x, std::int32_t y, Colour colour) {
     const auto ux = static_cast<std::uint32_t>(x);
     const auto uy = static_cast<std::uint32_t>(y);
@@ -77,47 +76,21 @@ class Frame {
     const std::uint32_t pixel = (std::uint32_t{RedOf(colour)} << 16U) |
                                 (std::uint32_t{GreenOf(colour)} << 8U) | BlueOf(colour);
     tiles_[((uy >> kTileShift) * tileColumns_) + (ux >> kTileShift)] = 1;
-    if (written_ - flushed_ == kLogSize) Flush();
-    log_[written_++ & (kLogSize - 1)] = (std::uint64_t{(uy * width_) + ux} << 32U) | pixel;
+    if (written_ - reach_ == kLogSize) [[unlikely]] {
+      KeepUp();
+    }
+    log_[written_++ & kLogMask] = (std::uint64_t{(uy * width_) + ux} << 32U) | pixel;
     dirty_ = true;
   }
-  // Applies the writes logged since the last call to the frame's pixels, in order. The
-  // writes land all over the frame: stored together, in a loop of their own, they overlap
-  // their cache misses, where stored one by one inside the tick each of them stalled it.
-  // Anything that reads the pixels or draws over them calls this first.
-  void Flush() {
-    for (; flushed_ != written_; ++flushed_) {
-      const std::uint64_t entry = log_[flushed_ & (kLogSize - 1)];
-      pixels_[entry >> 32U] = static_cast<std::uint32_t>(entry);
-    }
-  }
 
-  // Marks an area that was drawn some other way (a label's repaint): damage, and an area
-  // that each buffer takes whole.
-  void MarkDamaged(const PixelRect& area);
+  // Where the labels are drawn: a canvas of the frame's size. Drawing there shows
+  // nothing until the area is handed to Drawn.
+  std::uint32_t* canvas() { return canvas_.get(); }
+  // The canvas's `area` has been drawn afresh, over whatever was there: it takes its
+  // place in the order of writes, and is damage.
+  void Drawn(const PixelRect& area);
+
   bool damaged() const { return dirty_; }
-
-  // How many pixel writes there have been; a position in the log.
-  std::uint64_t written() const { return written_; }
-  // Copies into `target` (a buffer of the frame's size) every pixel written since the
-  // log's position `since`. False, having copied nothing, when the log no longer holds
-  // them all (or the size changed since): the caller then copies the whole frame.
-  bool CopyWrittenSince(std::uint64_t since, std::uint32_t* target) const {
-    if (written_ - since > kLogSize) return false;
-    for (std::uint64_t n = since; n != written_; ++n) {
-      const std::uint64_t entry = log_[n & (kLogSize - 1)];
-      target[entry >> 32U] = static_cast<std::uint32_t>(entry);
-    }
-    return true;
-  }
-  // Hands the areas marked since the last call to `take`, a run of tiles at a time.
-  template <class Take>
-  void TakeMarkedAreas(Take take) {
-    if (!marked_) return;
-    TakeTileRuns(markedTiles_.data(), tileColumns_, tileRows_, width(), height(), take);
-    marked_ = false;
-  }
-
   // Hands the damage since the last call to `take` as rectangles, each a run of marked
   // tiles in one row of tiles, clipped to the frame, and forgets it.
   template <class Take>
@@ -127,22 +100,51 @@ class Frame {
     dirty_ = false;
   }
 
+  // How many writes there have been: a position in the log.
+  std::uint64_t written() const { return written_; }
+  // The position of the black frame that the last new size started.
+  std::uint64_t origin() const { return origin_; }
+  // Brings `target`, a copy of the frame's size that holds the frame as it was at log
+  // position `since`, up to date. Where the log no longer reaches back that far, the
+  // freshest whole copy is copied in first.
+  void CatchUp(std::uint32_t* target, std::uint64_t since) const;
+  // `copy` holds the frame as it is now (a buffer just sent), and stays unchanged until
+  // Forget: the freshest copy to catch up from.
+  void Holds(const std::uint32_t* copy);
+  void Forget(const std::uint32_t* copy);
+  // The whole frame as it is now, to be read only (GTK paints from it).
+  std::uint32_t* Picture();
+
  private:
+  struct Copy {
+    const std::uint32_t* pixels = nullptr;
+    std::uint64_t at = 0;
+  };
+  // Before the log drops a write that the freshest copy lacks, the frame's own picture
+  // is brought up to date. A buffer sent at least once in a log's span keeps it from
+  // ever happening.
+  void KeepUp();
+  Copy Freshest() const;
+
   std::uint32_t width_ = 0, height_ = 0;
   std::uint32_t tileColumns_ = 0, tileRows_ = 0;
-  // The pixels, in memory of their own that may use huge pages: the ticks write all over
-  // the frame, and with small pages nearly every write missed the address cache.
-  std::unique_ptr<std::uint32_t[], UnmapPixels> pixels_;
   std::vector<std::uint8_t> tiles_;
   bool dirty_ = false;
   // Enough for two commits' worth of full pools at 30 frames a second (4000 writes a
-  // tick); a buffer further behind is copied whole.
+  // tick). A drawn area takes two entries: a mark that no pixel can be, then the area.
   static constexpr std::uint64_t kLogSize = std::uint64_t{1} << 16U;
+  static constexpr std::uint64_t kLogMask = kLogSize - 1;
+  static constexpr std::uint64_t kAreaMark = 0xFFFFFFFFU;
   std::vector<std::uint64_t> log_ = std::vector<std::uint64_t>(kLogSize);
   std::uint64_t written_ = 0;
-  std::uint64_t flushed_ = 0;  // the log's position the pixels hold
-  std::vector<std::uint8_t> markedTiles_;
-  bool marked_ = false;
+  std::uint64_t origin_ = 0;
+  std::uint64_t reach_ = 0;  // the freshest whole copy's position
+  // The frame's own picture, brought up to date only when no buffer will be, or when
+  // GTK paints; untouched memory takes no room.
+  PixelMemory picture_;
+  std::uint64_t pictureAt_ = 0;
+  PixelMemory canvas_;
+  Copy held_;  // a buffer, when fresher than the picture
 };
 
 }  // namespace zimoklas::wayland

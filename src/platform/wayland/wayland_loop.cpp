@@ -64,7 +64,6 @@ gboolean DispatchTimers(GSource* source, GSourceFunc /*callback*/, gpointer /*da
   // One tick a dispatch: input and frames get their turn between ticks that are late.
   if (loop.ticks.Due(now)) {
     loop.form.Timer1_Timer(loop.window.frame());
-    loop.window.frame().Flush();
     ++loop.stats.ticks;
     if (loop.stats.observer != nullptr) {
       loop.stats.observer->AfterTick(loop.ticks.next(), now, Now());

@@ -58,7 +58,7 @@ void SceneWindow::Resize(int width, int height) {
   if (width == frame_.width() && height == frame_.height() && surface_ != nullptr) return;
   if (surface_ != nullptr) cairo_surface_destroy(surface_);
   frame_.SetSize(width, height);
-  surface_ = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(frame_.data()),
+  surface_ = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(frame_.canvas()),
                                                  CAIRO_FORMAT_RGB24, frame_.width(),
                                                  frame_.height(), frame_.stride());
 }
@@ -228,17 +228,17 @@ SizeF SceneWindow::MeasureText(const FontDesign& font, std::string_view utf8) {
 }
 
 void SceneWindow::Repaint(const RectF& area) {
-  // Drawn into the frame at once, so that the animation's next pixels land on top of the
-  // new text; the compositor gets it with the next frame.
+  // Drawn on the frame's canvas and put in the frame's order at once, so that the
+  // animation's next pixels land on top of the new text; the compositor gets it with the
+  // next frame.
   if (!shown_ || !alive_ || form_ == nullptr) return;
   const pango::PixelBox box = pango::PixelsOnSurface(area, frame_.width(), frame_.height());
   if (box.empty()) return;
-  frame_.Flush();  // the pixels drawn before go under the labels
   cairo_t* cr = cairo_create(surface_);
   text_->Paint(cr, box, *form_);
   cairo_destroy(cr);
   cairo_surface_flush(surface_);
-  frame_.MarkDamaged({box.left, box.top, box.width(), box.height()});
+  frame_.Drawn({box.left, box.top, box.width(), box.height()});
 }
 
 void SceneWindow::SendDamage() {
@@ -270,13 +270,16 @@ gboolean SceneWindow::OnDraw(GtkWidget* /*widget*/, cairo_t* cr, gpointer self) 
   // otherwise; either way from the frame. One frame pixel to one device pixel; GTK has
   // clipped to what was invalidated.
   if (scene->pixels_ != nullptr) scene->pixels_->OverPainted();
-  scene->frame_.Flush();
-  cairo_surface_mark_dirty(scene->surface_);
+  Frame& frame = scene->frame_;
+  cairo_surface_t* picture = cairo_image_surface_create_for_data(
+      reinterpret_cast<unsigned char*>(frame.Picture()), CAIRO_FORMAT_RGB24, frame.width(),
+      frame.height(), frame.stride());
   cairo_scale(cr, 1.0 / scene->scale_, 1.0 / scene->scale_);
-  cairo_set_source_surface(cr, scene->surface_, 0, 0);
+  cairo_set_source_surface(cr, picture, 0, 0);
   cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
   cairo_paint(cr);
+  cairo_surface_destroy(picture);
   return TRUE;
 }
 

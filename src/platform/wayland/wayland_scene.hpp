@@ -1,6 +1,6 @@
 // The scene window Form1 on Wayland, through GTK's Wayland backend: a layer surface in
 // the overlay layer over one whole output where the compositor offers layer-shell, else
-// a fullscreen toplevel. The frame is the scene's own memory; its pixels go to the
+// a fullscreen toplevel. The frame keeps the scene's writes in order; they go to the
 // compositor in buffers of the scene's own, each commit with only what was drawn since
 // the last one.
 #pragma once
@@ -82,7 +82,7 @@ class SceneWindow final : public saver::SaverWindow {
   std::function<void()> gone_;
   saver::Form1* form_ = nullptr;
   GtkWidget* window_ = nullptr;
-  cairo_surface_t* surface_ = nullptr;  // the frame's memory, for drawing text
+  cairo_surface_t* surface_ = nullptr;  // the frame's canvas, for drawing text
   Frame frame_;
   std::unique_ptr<SurfacePixels> pixels_;
   guint frameTick_ = 0;  // GTK's frame clock, used only without buffers of the scene's own
