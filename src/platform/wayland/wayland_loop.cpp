@@ -113,6 +113,10 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, LoopStats& stats, 
   timerSource.loop = &loop;
   timerSource.timer = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
   g_source_add_unix_fd(timers, timerSource.timer, G_IO_IN);
+  // GLib takes a source's descriptors out of its poll while it dispatches the source
+  // (unless it may recurse), and wakes its own loop twice for that: four system calls a
+  // tick. The ticks never run the loop from inside, so nothing can recurse.
+  g_source_set_can_recurse(timers, TRUE);
   Arm(timerSource, loop.ticks.next());
   g_source_attach(timers, nullptr);
 
