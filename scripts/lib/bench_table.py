@@ -176,7 +176,7 @@ wayland_sizes = [s for s in sizes
 WAYLAND_ROWS = [
     ("ticks delivered a second", "ticks_per_second", 1, "", "198", ">="),
     ("saver CPU per tick (user + sys)", "cpu_per_tick", 1, "µs", None, None),
-    ("median tick from wake-up to drawn in the frame", "work_median", 0, "µs", None, None),
+    ("median tick from wake-up to its writes logged", "work_median", 0, "µs", None, None),
     ("saver CPU share", "cpu_share", 2, "%", None, None),
     ("compositor (sway) CPU share", "xserver_cpu_share", 2, "%", None, None),
     ("p99 deadline-to-drawn delay", "delay_p99", 3, "ms", "2", "<="),
@@ -217,17 +217,17 @@ if wayland_sizes:
     out("")
     out("On X11 the X server sets the tick's points in its own framebuffer, and its CPU is "
         "not the saver's; on Wayland the saver sets them itself: each write is logged with its "
-        "colour, applied to the frame (kept in huge pages) after the tick, and replayed into "
-        "each of the two shared-memory buffers when that buffer is next sent, since sway "
-        "holds the buffer on the screen until the next commit. These writes land all over "
+        "colour and replayed into each of the two shared-memory buffers when that buffer is "
+        "next sent, since sway holds the buffer on the screen until the next commit; the "
+        "scene keeps no third copy. These writes land all over "
         "the output, so most of them miss the caches, and they are most of the difference "
         "from the X11 saver (they grow with the output's size, as Xvfb's share does on X11). "
-        "The rest is libwayland's requests and the wake-ups of "
-        "GLib's main loop, which prepares and polls GTK's sources for every tick. The window "
+        "The rest is libwayland's requests and GLib's main loop, which prepares and polls "
+        "GTK's sources for every tick. The window "
         "is declared opaque and holds the buffers itself, so sway composes each damaged "
         "pixel once, with pixman, for each of its 60 frames a second, where Xvfb only sets "
         "the points; with full pools the flakes touch nearly every 64-pixel square between "
-        "two commits. The delay runs to the tick's drawing in the frame, before its commit.")
+        "two commits. The delay runs to the tick's writes being logged, before its commit.")
     out("")
 
 out("## The floor")
