@@ -98,7 +98,7 @@ void Frame::CatchUp(std::uint32_t* target, std::uint64_t since) const {
       const std::size_t rows = area >> 48U;
       for (std::size_t row = y; row < y + rows; ++row) {
         const std::size_t at = (row * width_) + x;
-        std::memcpy(target + at, canvas + at, columns * sizeof(std::uint32_t));
+        for (std::size_t n = at; n < at + columns; ++n) target[n] = canvas[n] | kOpaque;
       }
       continue;
     }

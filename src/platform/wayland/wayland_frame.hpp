@@ -1,8 +1,8 @@
 // The scene's frame on Wayland: the ticks' writes in order, so that the last write wins,
-// kept as a log of pixels with their colours (0x00RRGGBB, as cairo's RGB24 keeps them)
-// rather than as a picture. A commit replays into the buffer it sends only what was
-// written since that buffer was last sent, so each write is stored once a buffer and
-// nowhere else. Every write also marks its tile, which a commit takes as its damage.
+// kept as a log of pixels with their colours rather than as a picture. A commit replays into the
+// buffer it sends only what was written since that buffer was last sent, so each write is stored
+// once a buffer and nowhere else. Every write also marks its tile, which a commit takes as its
+// damage.
 #pragma once
 
 #include <algorithm>
@@ -60,6 +60,10 @@ class Frame {
  public:
   static constexpr int kTileShift = wayland::kTileShift;
   static constexpr int kTile = wayland::kTile;
+  // Pixels are 0xFFRRGGBB. The top byte means nothing in XRGB8888 or in cairo's RGB24,
+  // but weston 10's software renderer blends with it: with 0 there, black pixels let the
+  // screen's older content show through, and the sparks' trails were never erased.
+  static constexpr std::uint32_t kOpaque = 0xFF000000U;
 
   // A new size starts a black frame; nothing is marked, and every copy made before is
   // brought up to date whole.
@@ -73,7 +77,7 @@ class Frame {
     const auto ux = static_cast<std::uint32_t>(x);
     const auto uy = static_cast<std::uint32_t>(y);
     if (ux >= width_ || uy >= height_) return;
-    const std::uint32_t pixel = (std::uint32_t{RedOf(colour)} << 16U) |
+    const std::uint32_t pixel = kOpaque | (std::uint32_t{RedOf(colour)} << 16U) |
                                 (std::uint32_t{GreenOf(colour)} << 8U) | BlueOf(colour);
     tiles_[((uy >> kTileShift) * tileColumns_) + (ux >> kTileShift)] = 1;
     if (written_ - reach_ == kLogSize) [[unlikely]] {
