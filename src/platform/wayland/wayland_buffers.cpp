@@ -12,16 +12,20 @@ namespace zimoklas::wayland {
 void SurfacePixels::OnGlobal(void* self, wl_registry* registry, std::uint32_t name,
                              const char* interface, std::uint32_t /*version*/) {
   auto* pixels = static_cast<SurfacePixels*>(self);
-  if (std::string_view(interface) == wl_shm_interface.name) {
+  const std::string_view kind(interface);
+  if (kind == wl_shm_interface.name) {
     pixels->shm_ = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+  } else if (kind == wp_viewporter_interface.name && pixels->wantViewport_) {
+    pixels->viewporter_ =
+        static_cast<wp_viewporter*>(wl_registry_bind(registry, name, &wp_viewporter_interface, 1));
   }
 }
 
 void SurfacePixels::OnGlobalRemove(void* /*self*/, wl_registry* /*registry*/,
                                    std::uint32_t /*name*/) {}
 
-SurfacePixels::SurfacePixels(wl_display* display, wl_surface* surface, Frame& frame)
-    : frame_(frame), surface_(surface) {
+SurfacePixels::SurfacePixels(wl_display* display, wl_surface* surface, Frame& frame, bool viewport)
+    : frame_(frame), surface_(surface), wantViewport_(viewport) {
   // The globals are read on a queue of their own, so that none of GTK's events is
   // handled here; what is bound then goes back to the connection's own queue.
   wl_event_queue* queue = wl_display_create_queue(display);
@@ -34,12 +38,18 @@ SurfacePixels::SurfacePixels(wl_display* display, wl_surface* surface, Frame& fr
   wl_registry_destroy(registry);
   wl_proxy_wrapper_destroy(wrapped);
   if (shm_ != nullptr) wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(shm_), nullptr);
+  if (viewporter_ != nullptr) {
+    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(viewporter_), nullptr);
+    viewport_ = wp_viewporter_get_viewport(viewporter_, surface_);
+  }
   wl_event_queue_destroy(queue);
 }
 
 SurfacePixels::~SurfacePixels() {
   if (frameCallback_ != nullptr) wl_callback_destroy(frameCallback_);
   for (Buffer& buffer : buffers_) Release(buffer);
+  if (viewport_ != nullptr) wp_viewport_destroy(viewport_);
+  if (viewporter_ != nullptr) wp_viewporter_destroy(viewporter_);
   if (shm_ != nullptr) wl_shm_destroy(shm_);
 }
 
@@ -82,17 +92,18 @@ void SurfacePixels::OnBufferRelease(void* self, wl_buffer* released) {
     if (buffer.buffer == released) buffer.busy = false;
   }
   // A commit that found no free buffer goes out now.
-  if (pixels->frameCallback_ == nullptr) pixels->Present(pixels->scale_);
+  if (pixels->frameCallback_ == nullptr) pixels->Present(pixels->wanted_);
 }
 
 void SurfacePixels::OnFrameDone(void* self, wl_callback* callback, std::uint32_t /*time*/) {
   auto* pixels = static_cast<SurfacePixels*>(self);
   wl_callback_destroy(callback);
   pixels->frameCallback_ = nullptr;
-  pixels->Present(pixels->scale_);
+  pixels->Present(pixels->wanted_);
 }
 
-void SurfacePixels::Present(int scale) {
+void SurfacePixels::Present(const SurfaceScale& scale) {
+  wanted_ = scale;
   if (!ok() || frameCallback_ != nullptr) return;
   if (frame_.width() != width_ || frame_.height() != height_) {
     // A new size: new buffers, each sent whole.
@@ -101,7 +112,7 @@ void SurfacePixels::Present(int scale) {
     height_ = frame_.height();
     damageWhole_ = true;
   }
-  if (!frame_.damaged() && !damageWhole_ && scale == scale_) return;
+  if (!frame_.damaged() && !damageWhole_ && sent_ == scale) return;
   Buffer* target = nullptr;
   for (Buffer& buffer : buffers_) {
     if (!buffer.busy) {
@@ -111,11 +122,19 @@ void SurfacePixels::Present(int scale) {
   }
   if (target == nullptr || width_ <= 0 || height_ <= 0) return;  // a release brings it back
   if (target->buffer == nullptr && !Allocate(*target)) return;
-  if (scale != scale_) {
-    scale_ = scale;
-    wl_surface_set_buffer_scale(surface_, scale);
-  }
+  if (sent_ != scale) SetScale(scale);
   Commit(*target);
+}
+
+void SurfacePixels::SetScale(const SurfaceScale& scale) {
+  if (viewport_ != nullptr && scale.viewport) {
+    wl_surface_set_buffer_scale(surface_, 1);
+    wp_viewport_set_destination(viewport_, scale.logicalWidth, scale.logicalHeight);
+  } else {
+    if (viewport_ != nullptr) wp_viewport_set_destination(viewport_, -1, -1);
+    wl_surface_set_buffer_scale(surface_, std::max(1, static_cast<int>(scale.scale)));
+  }
+  sent_ = scale;
 }
 
 void SurfacePixels::Damage(const PixelRect& area) {
@@ -126,10 +145,8 @@ void SurfacePixels::Damage(const PixelRect& area) {
   }
   // Older surfaces take damage in their own coordinates: the buffer's over its scale,
   // rounded outwards.
-  const int left = area.x / scale_;
-  const int top = area.y / scale_;
-  wl_surface_damage(surface_, left, top, ((area.x + area.width + scale_ - 1) / scale_) - left,
-                    ((area.y + area.height + scale_ - 1) / scale_) - top);
+  const PixelRect logical = LogicalArea(area, sent_->scale);
+  wl_surface_damage(surface_, logical.x, logical.y, logical.width, logical.height);
 }
 
 void SurfacePixels::Commit(Buffer& target) {

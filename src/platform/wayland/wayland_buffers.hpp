@@ -6,30 +6,46 @@
 // is mapped or resized, from the same frame.
 #pragma once
 
+#include <viewporter-client-protocol.h>
 #include <wayland-client.h>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "platform/wayland/wayland_frame.hpp"
 
 namespace zimoklas::wayland {
 
+// How the buffers map onto the surface: at a whole scale through the buffer scale, at a
+// fractional one through a viewport the size of the surface.
+struct SurfaceScale {
+  double scale = 1;
+  bool viewport = false;
+  int logicalWidth = 0, logicalHeight = 0;
+  bool operator==(const SurfaceScale&) const = default;
+};
+
 class SurfacePixels {
  public:
   // `surface` is the scene window's surface on `display`; the frame is the scene's.
-  SurfacePixels(wl_display* display, wl_surface* surface, Frame& frame);
+  // `viewport` asks for a viewport on the surface (fractional scales).
+  SurfacePixels(wl_display* display, wl_surface* surface, Frame& frame, bool viewport);
   SurfacePixels(const SurfacePixels&) = delete;
   SurfacePixels& operator=(const SurfacePixels&) = delete;
   ~SurfacePixels();
 
-  // False when the compositor offers no shared memory.
-  bool ok() const { return shm_ != nullptr; }
+  // False when the compositor offers no shared memory, or no viewport where one was asked.
+  bool ok() const { return shm_ != nullptr && (viewporter_ != nullptr) == wantViewport_; }
   // Commits what the frame has gained since the last commit, unless a commit still waits
   // for its frame callback (the callback then commits it) or no buffer is free.
-  void Present(int scale);
-  // GTK has put a buffer of its own on the surface: the next commit damages it whole.
-  void OverPainted() { damageWhole_ = true; }
+  void Present(const SurfaceScale& scale);
+  // GTK has put a buffer of its own on the surface, at its own scale: the next commit
+  // damages it whole and sets the scale again.
+  void OverPainted() {
+    damageWhole_ = true;
+    sent_.reset();
+  }
 
   std::uint64_t commits() const { return commits_; }
   std::uint64_t damageBoxes() const { return damageBoxes_; }
@@ -53,13 +69,19 @@ class SurfacePixels {
   static void OnGlobalRemove(void* self, wl_registry* registry, std::uint32_t name);
   static void OnBufferRelease(void* self, wl_buffer* buffer);
   static void OnFrameDone(void* self, wl_callback* callback, std::uint32_t time);
+  void SetScale(const SurfaceScale& scale);
 
   Frame& frame_;
   wl_surface* surface_;
   wl_shm* shm_ = nullptr;
+  bool wantViewport_ = false;
+  wp_viewporter* viewporter_ = nullptr;
+  wp_viewport* viewport_ = nullptr;
   wl_callback* frameCallback_ = nullptr;
   std::array<Buffer, kBuffers> buffers_{};
-  int width_ = 0, height_ = 0, scale_ = 0;
+  int width_ = 0, height_ = 0;
+  SurfaceScale wanted_{};             // as last asked for
+  std::optional<SurfaceScale> sent_;  // as last set on the surface
   bool damageWhole_ = true;
   std::uint64_t commits_ = 0;
   std::uint64_t damageBoxes_ = 0;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -18,6 +19,15 @@ struct PixelRect {
   int x = 0, y = 0, width = 0, height = 0;
   bool operator==(const PixelRect&) const = default;
 };
+
+// An area of device pixels in the surface's logical pixels at `scale`, rounded outwards.
+inline PixelRect LogicalArea(const PixelRect& area, double scale) {
+  const auto left = static_cast<int>(std::floor(area.x / scale));
+  const auto top = static_cast<int>(std::floor(area.y / scale));
+  const auto right = static_cast<int>(std::ceil((area.x + area.width) / scale));
+  const auto bottom = static_cast<int>(std::ceil((area.y + area.height) / scale));
+  return {left, top, right - left, bottom - top};
+}
 
 // Damage is kept per square of this many pixels a side. Finer squares send less but
 // name many more areas, each one a request that costs the compositor and the saver

@@ -5,7 +5,7 @@
 
 namespace zimoklas::wayland {
 
-void ForwardPointer(saver::Form1& form, const PointerEvent& event, int scale) {
+void ForwardPointer(saver::Form1& form, const PointerEvent& event, double scale) {
   const auto x = static_cast<float>(event.x * scale);
   const auto y = static_cast<float>(event.y * scale);
   switch (event.kind) {

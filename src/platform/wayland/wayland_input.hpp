@@ -16,8 +16,8 @@ struct PointerEvent {
   double x = 0, y = 0;  // surface coordinates, in logical pixels
 };
 
-// `scale` is the surface's buffer scale: device pixels per logical pixel.
-void ForwardPointer(saver::Form1& form, const PointerEvent& event, int scale);
+// `scale` is the surface's scale, whole or fractional: device pixels per logical pixel.
+void ForwardPointer(saver::Form1& form, const PointerEvent& event, double scale);
 
 // A key press by its keysym (as the compositor's keymap gives it).
 void ForwardKey(saver::Form1& form, std::uint32_t keysym);

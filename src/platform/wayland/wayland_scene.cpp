@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/wayland/wayland_input.hpp"
+#include "platform/wayland/wayland_output_scale.hpp"
 
 namespace zimoklas::wayland {
 namespace {
@@ -34,15 +35,24 @@ SceneWindow::SceneWindow(bool toplevel, std::function<void()> showSettings)
     : kind_(!toplevel && gtk_layer_is_supported() != FALSE ? SurfaceKind::LayerSurface
                                                            : SurfaceKind::FullscreenToplevel),
       showSettings_(std::move(showSettings)) {
-  if (GdkMonitor* monitor = SceneMonitor(gdk_display_get_default()); monitor != nullptr) {
+  GdkDisplay* display = gdk_display_get_default();
+  if (GdkMonitor* monitor = SceneMonitor(display); monitor != nullptr) {
     GdkRectangle geometry{};
     gdk_monitor_get_geometry(monitor, &geometry);
     scale_ = std::max(1, gdk_monitor_get_scale_factor(monitor));
-    screenWidth_ = geometry.width * scale_;
-    screenHeight_ = geometry.height * scale_;
+    if (GDK_IS_WAYLAND_DISPLAY(display)) {
+      const std::optional<double> fractional = FractionalScaleOf(
+          gdk_wayland_display_get_wl_display(display), geometry.x, geometry.y, geometry.width);
+      if (fractional && *fractional != std::floor(*fractional)) {
+        scale_ = *fractional;
+        fractional_ = true;
+      }
+    }
+    screenWidth_ = static_cast<int>(std::lround(geometry.width * scale_));
+    screenHeight_ = static_cast<int>(std::lround(geometry.height * scale_));
   }
   // The layout's DPI follows the output's scale, as Xft.dpi does on X11.
-  dpi_ = 96.0f * static_cast<float>(scale_);
+  dpi_ = static_cast<float>(96.0 * scale_);
   text_.emplace(dpi_);
   const saver::WholePixelSize design = saver::DesignClientPixels(dpi_);
   Resize(design.width, design.height);
@@ -81,8 +91,8 @@ void SceneWindow::Create() {
     gtk_layer_set_exclusive_zone(window, -1);
     gtk_layer_set_keyboard_mode(window, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
   } else {
-    gtk_window_set_default_size(window, std::max(1, screenWidth_ / scale_),
-                                std::max(1, screenHeight_ / scale_));
+    gtk_window_set_default_size(window, std::max(1, static_cast<int>(screenWidth_ / scale_)),
+                                std::max(1, static_cast<int>(screenHeight_ / scale_)));
     gtk_window_fullscreen(window);
   }
   g_signal_connect(window_, "draw", G_CALLBACK(&OnDraw), this);
@@ -136,7 +146,7 @@ void SceneWindow::AttachPixels() {
   if (!GDK_IS_WAYLAND_DISPLAY(display)) return;
   auto pixels = std::make_unique<SurfacePixels>(
       gdk_wayland_display_get_wl_display(display),
-      gdk_wayland_window_get_wl_surface(gtk_widget_get_window(window_)), frame_);
+      gdk_wayland_window_get_wl_surface(gtk_widget_get_window(window_)), frame_, fractional_);
   if (!pixels->ok()) return;
   pixels_ = std::move(pixels);
   gtk_widget_remove_tick_callback(window_, frameTick_);
@@ -150,7 +160,9 @@ void SceneWindow::Present() {
       gtk_widget_get_mapped(window_) != FALSE) {
     AttachPixels();
   }
-  if (pixels_ != nullptr) pixels_->Present(scale_);
+  if (pixels_ != nullptr) {
+    pixels_->Present({scale_, fractional_, logicalWidth_, logicalHeight_});
+  }
 }
 
 std::uint64_t SceneWindow::damagedFrames() const {
@@ -247,10 +259,8 @@ void SceneWindow::SendDamage() {
   // Invalidated in the surface's logical pixels, rounded outwards.
   cairo_region_t* region = cairo_region_create();
   frame_.TakeDamage([&](const PixelRect& r) {
-    const int left = r.x / scale_;
-    const int top = r.y / scale_;
-    const cairo_rectangle_int_t logical{left, top, ((r.x + r.width + scale_ - 1) / scale_) - left,
-                                        ((r.y + r.height + scale_ - 1) / scale_) - top};
+    const PixelRect area = LogicalArea(r, scale_);
+    const cairo_rectangle_int_t logical{area.x, area.y, area.width, area.height};
     cairo_region_union_rectangle(region, &logical);
   });
   ++damagedFrames_;
@@ -285,9 +295,11 @@ gboolean SceneWindow::OnDraw(GtkWidget* /*widget*/, cairo_t* cr, gpointer self) 
 
 void SceneWindow::OnSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self) {
   auto* scene = static_cast<SceneWindow*>(self);
-  scene->scale_ = std::max(1, gtk_widget_get_scale_factor(widget));
-  const int width = allocation->width * scene->scale_;
-  const int height = allocation->height * scene->scale_;
+  if (!scene->fractional_) scene->scale_ = std::max(1, gtk_widget_get_scale_factor(widget));
+  scene->logicalWidth_ = allocation->width;
+  scene->logicalHeight_ = allocation->height;
+  const auto width = static_cast<int>(std::lround(allocation->width * scene->scale_));
+  const auto height = static_cast<int>(std::lround(allocation->height * scene->scale_));
   if (width <= 1 || height <= 1) return;
   // The compositor's size for the surface is the output's.
   scene->screenWidth_ = width;

@@ -88,7 +88,9 @@ class SceneWindow final : public saver::SaverWindow {
   guint frameTick_ = 0;  // GTK's frame clock, used only without buffers of the scene's own
   bool triedPixels_ = false;
   std::optional<pango::SceneText> text_;
-  int scale_ = 1;
+  double scale_ = 1;         // device pixels per logical pixel
+  bool fractional_ = false;  // a fractional scale, through a viewport
+  int logicalWidth_ = 0, logicalHeight_ = 0;
   float dpi_ = 96;
   int screenWidth_ = 0, screenHeight_ = 0;  // the output, in device pixels
   int cursorCount_ = 0;
