@@ -1,7 +1,7 @@
 // zimoklas on a Wayland compositor with no X server anywhere in its environment: the
 // scene over the whole output (as a layer surface, and as the fullscreen toplevel the
 // switch forces), its keys and endings, the settings window, swayidle starting the
-// scene, and the start-up without any display.
+// scene, the scene at a fractional scale, and the start-up without any display.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -43,7 +43,12 @@ class WaylandTest : public ::testing::Test {
     if (missing.empty()) {
       sway_.emplace();
       missing = sway_->missing();
+      compositor_ = sway_->ClientEnvironment();
     }
+    Require(missing);
+  }
+  // Fails or skips the test for what is missing; else makes its configuration folder.
+  void Require(const std::string& missing) {
     if (!missing.empty()) {
       if (EndToEndRequired()) FAIL() << "the end-to-end run is required, but " << missing;
       GTEST_SKIP() << missing;
@@ -63,7 +68,7 @@ class WaylandTest : public ::testing::Test {
     argv.insert(argv.end(), launcher.begin(), launcher.end());
     argv.emplace_back(ZIMOKLAS_NATIVE_PATH);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<std::string> environment = sway_->ClientEnvironment();
+    std::vector<std::string> environment = compositor_;
     environment.push_back("XDG_CONFIG_HOME=" + configHome_);
     return std::make_unique<Process>(argv, environment, log());
   }
@@ -105,7 +110,29 @@ class WaylandTest : public ::testing::Test {
   }
 
   std::optional<HeadlessSway> sway_;
+  std::vector<std::string> compositor_;  // what reaches the compositor
   std::string configHome_;
+};
+
+// KDE Plasma's compositor, which offers fractional scales, over a 1920 x 1080 output at
+// scale 1.5: 2880 x 1620 of the output's own pixels.
+class WaylandKWinTest : public WaylandTest {
+ protected:
+  void SetUp() override {
+    std::string missing = NativeProgramMissing();
+    if (missing.empty()) {
+      kwin_.emplace(1920, 1080, "1.5");
+      missing = kwin_->missing();
+      compositor_ = kwin_->ClientEnvironment();
+    }
+    Require(missing);
+  }
+  void TearDown() override {
+    kwin_.reset();
+    WaylandTest::TearDown();
+  }
+
+  std::optional<HeadlessKWin> kwin_;
 };
 
 TEST_F(WaylandTest, SaverIsALayerOverTheOutputThatOnlyACharacterKeyEnds) {
@@ -171,6 +198,30 @@ TEST_F(WaylandTest, SwayidleStartsTheSceneAfterASecondWithoutInput) {
   ExpectCovered(WaitForScene("wayland-swayidle"));
   // The scene ends on a key as usual; swayidle goes with the test.
   sway_->Type({"a"});
+}
+
+TEST_F(WaylandKWinTest, AtAFractionalScaleTheSceneIsDrawnInTheOutputsOwnPixels) {
+  WriteKeyFile(configHome_, {{"SnihR", "0"}, {"SnihG", "255"}, {"SnihB", "0"}});
+  auto saver = Start({"/s"});
+  std::this_thread::sleep_for(3s);
+  const Image shot = SaveShot(kwin_->Capture(), "wayland-kwin-scale-1.5");
+  ASSERT_EQ(shot.width(), 2880) << ReadFile(log());
+  ASSERT_EQ(shot.height(), 1620);
+  // One pixel of the scene to one of the output: each flake is one pixel of exactly the
+  // stored green. Drawn at scale 2 and scaled down, the flakes were all blends of green
+  // and black.
+  const Box sky{0, 750, 2880, 1520};
+  const int exact = shot.CountColour(kGreen, sky);
+  const int blended =
+      shot.Count([](Rgb c) { return c.r == 0 && c.b == 0 && c.g > 0 && c.g < 255; }, sky);
+  EXPECT_GE(exact, 100);
+  EXPECT_LE(blended, exact / 10);
+  // Laid out at 144 DPI: the P.F. line, about 800 pixels wide at 96 DPI, is half as wide
+  // again.
+  const Box pf = shot.BoundsOf(kBlue, Box{0, 185, 2880, 450});
+  EXPECT_NEAR(pf.width(), 1200, 50);
+  saver->Signal(SIGTERM);
+  EXPECT_EQ(saver->WaitForExit(3s), std::optional<int>(128 + SIGTERM));
 }
 
 // No compositor and no X server: the preview still ends well, the help needs neither,

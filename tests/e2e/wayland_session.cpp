@@ -1,4 +1,5 @@
-// Starting, reading and typing into a headless sway for the Wayland end-to-end tests.
+// Starting, reading and typing into the headless compositors of the Wayland end-to-end
+// tests.
 #include "wayland_session.hpp"
 
 #include <pwd.h>
@@ -38,6 +39,22 @@ Image ReadPpm(const std::string& path) {
   return image;
 }
 
+// A runtime folder of nobody's own, or empty.
+std::string NobodysFolder(const std::string& name, std::string& missing) {
+  const passwd* nobody = getpwnam("nobody");
+  std::string pattern = (fs::temp_directory_path() / (name + "-XXXXXX")).string();
+  if (nobody == nullptr) {
+    missing = "there is no account \"nobody\" to run the compositor as";
+  } else if (mkdtemp(pattern.data()) == nullptr ||
+             chown(pattern.c_str(), nobody->pw_uid, nobody->pw_gid) != 0) {
+    missing = "cannot make a runtime folder for nobody";
+  } else {
+    chmod(pattern.c_str(), 0700);
+    return pattern;
+  }
+  return {};
+}
+
 }  // namespace
 
 HeadlessSway::HeadlessSway(int width, int height) {
@@ -47,26 +64,11 @@ HeadlessSway::HeadlessSway(int width, int height) {
       return;
     }
   }
-  const passwd* nobody = getpwnam("nobody");
-  if (nobody == nullptr) {
-    missing_ = "there is no account \"nobody\" to run sway as";
-    return;
-  }
-  std::string pattern = (fs::temp_directory_path() / "zimoklas-sway-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    missing_ = "cannot make a runtime folder";
-    return;
-  }
-  runtimeDir_ = pattern;
+  runtimeDir_ = NobodysFolder("zimoklas-sway", missing_);
+  if (runtimeDir_.empty()) return;
   const std::string config = runtimeDir_ + "/config";
   std::ofstream(config) << "output HEADLESS-1 resolution " << width << "x" << height
                         << " bg #FF00FF solid_color\n";
-  if (chown(runtimeDir_.c_str(), nobody->pw_uid, nobody->pw_gid) != 0 ||
-      chown(config.c_str(), nobody->pw_uid, nobody->pw_gid) != 0) {
-    missing_ = "cannot give the runtime folder to nobody";
-    return;
-  }
-  chmod(runtimeDir_.c_str(), 0700);
   server_ = std::make_unique<Process>(
       std::vector<std::string>{"runuser", "-u", "nobody", "--", "env", "-u", "DISPLAY",
                                "HOME=" + runtimeDir_, "XDG_RUNTIME_DIR=" + runtimeDir_,
@@ -150,6 +152,85 @@ bool HeadlessSway::WaitForWindow(const std::string& name, Milliseconds timeout) 
     std::this_thread::sleep_for(100ms);
   }
   return false;
+}
+
+HeadlessKWin::HeadlessKWin(int width, int height, const std::string& scale) {
+  for (const char* tool :
+       {"/usr/bin/kwin_wayland", "/usr/bin/dbus-daemon", ZIMOKLAS_KWIN_CAPTURE_PATH}) {
+    if (access(tool, X_OK) != 0) {
+      missing_ = std::string(tool) + " is not installed";
+      return;
+    }
+  }
+  runtimeDir_ = NobodysFolder("zimoklas-kwin", missing_);
+  if (runtimeDir_.empty()) return;
+  // Debian's kwin_wayland carries a file capability that a container may not grant, and
+  // then it cannot start at all; a copy carries none and needs none here.
+  const std::string kwin = runtimeDir_ + "/kwin_wayland";
+  fs::copy_file("/usr/bin/kwin_wayland", kwin);
+  const std::string bus = "unix:path=" + runtimeDir_ + "/bus";
+  const std::vector<std::string> asNobody{"runuser",
+                                          "-u",
+                                          "nobody",
+                                          "--",
+                                          "env",
+                                          "-u",
+                                          "DISPLAY",
+                                          "-u",
+                                          "WAYLAND_DISPLAY",
+                                          "HOME=" + runtimeDir_,
+                                          "XDG_RUNTIME_DIR=" + runtimeDir_,
+                                          "DBUS_SESSION_BUS_ADDRESS=" + bus};
+  std::vector<std::string> argv = asNobody;
+  argv.insert(argv.end(),
+              {"dbus-daemon", "--session", "--address=" + bus, "--nofork", "--nopidfile"});
+  bus_ = std::make_unique<Process>(argv, std::vector<std::string>{}, runtimeDir_ + "-bus.log");
+  // Screenshots need KWin to let any client take them.
+  argv = asNobody;
+  argv.insert(argv.end(),
+              {"KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1", kwin, "--virtual", "--no-lockscreen",
+               "--no-global-shortcuts", "--no-kactivities", "--width", std::to_string(width),
+               "--height", std::to_string(height), "--scale", scale, "--socket", "wayland-1"});
+  const auto deadline = Clock::now() + 20s;
+  while (Clock::now() < deadline && !fs::exists(runtimeDir_ + "/bus")) {
+    std::this_thread::sleep_for(50ms);
+  }
+  server_ = std::make_unique<Process>(argv, std::vector<std::string>{}, runtimeDir_ + "-kwin.log");
+  while (Clock::now() < deadline && server_->Running()) {
+    if (fs::exists(runtimeDir_ + "/wayland-1") && Capture().width() > 0) return;
+    std::this_thread::sleep_for(100ms);
+  }
+  missing_ = "KWin did not start (see " + runtimeDir_ + "-kwin.log)";
+}
+
+HeadlessKWin::~HeadlessKWin() {
+  for (auto* process : {&server_, &bus_}) {
+    if (!*process) continue;
+    (*process)->Signal(SIGTERM);
+    (*process)->WaitForExit(5s);
+  }
+  if (runtimeDir_.empty()) return;
+  fs::remove_all(runtimeDir_);
+  fs::remove(runtimeDir_ + "-capture.log");
+  fs::remove(runtimeDir_ + "-bus.log");
+  if (!::testing::Test::HasFailure()) fs::remove(runtimeDir_ + "-kwin.log");
+}
+
+std::vector<std::string> HeadlessKWin::ClientEnvironment() const {
+  return {"XDG_RUNTIME_DIR=" + runtimeDir_, "WAYLAND_DISPLAY=wayland-1"};
+}
+
+Image HeadlessKWin::Capture() {
+  // Taken as KWin's own account, on its bus, into its folder.
+  const std::string path = runtimeDir_ + "/shot.ppm";
+  Process tool({"runuser", "-u", "nobody", "--", "env",
+                "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir_ + "/bus",
+                ZIMOKLAS_KWIN_CAPTURE_PATH, "Virtual-0", path},
+               {}, runtimeDir_ + "-capture.log");
+  Image image;
+  if (tool.WaitForExit(15s).value_or(-1) == 0) image = ReadPpm(path);
+  fs::remove(path);
+  return image;
 }
 
 }  // namespace zimoklas::e2e

@@ -1,7 +1,8 @@
-// A headless sway of a test's own for the Wayland end-to-end tests: run as an
-// unprivileged account (sway refuses root), with no input devices and a magenta
-// background that a screenshot can look for; grim reads the output, wtype types into
-// the focused surface, swaymsg lists the windows.
+// Headless compositors of a test's own for the Wayland end-to-end tests, each run as an
+// unprivileged account (sway refuses root). Sway has no input devices and a magenta
+// background that a screenshot can look for; grim reads the output, wtype types into the
+// focused surface, swaymsg lists the windows. KWin offers fractional scales; its
+// screenshots come through its D-Bus interface.
 #pragma once
 
 #include <memory>
@@ -43,6 +44,26 @@ class HeadlessSway {
 
   std::string missing_;
   std::string runtimeDir_;
+  std::unique_ptr<Process> server_;
+};
+
+class HeadlessKWin {
+ public:
+  // An output of `width` x `height` logical pixels at `scale` ("1.5").
+  HeadlessKWin(int width, int height, const std::string& scale);
+  HeadlessKWin(const HeadlessKWin&) = delete;
+  HeadlessKWin& operator=(const HeadlessKWin&) = delete;
+  ~HeadlessKWin();
+
+  const std::string& missing() const { return missing_; }
+  std::vector<std::string> ClientEnvironment() const;
+  // The output in its own pixels; empty when the screenshot fails.
+  Image Capture();
+
+ private:
+  std::string missing_;
+  std::string runtimeDir_;
+  std::unique_ptr<Process> bus_;
   std::unique_ptr<Process> server_;
 };
 
