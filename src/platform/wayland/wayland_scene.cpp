@@ -277,8 +277,8 @@ gboolean SceneWindow::OnFrameTick(GtkWidget* /*widget*/, GdkFrameClock* /*clock*
 gboolean SceneWindow::OnDraw(GtkWidget* /*widget*/, cairo_t* cr, gpointer self) {
   auto* scene = static_cast<SceneWindow*>(self);
   // GTK paints the window when it is mapped or resized, and the scene's own buffers
-  // otherwise; either way from the frame. One frame pixel to one device pixel; GTK has
-  // clipped to what was invalidated.
+  // otherwise; either way from the frame, brought to GTK's logical pixels (one frame
+  // pixel to one device pixel at a whole scale). GTK has clipped to what was invalidated.
   if (scene->pixels_ != nullptr) scene->pixels_->OverPainted();
   Frame& frame = scene->frame_;
   cairo_surface_t* picture = cairo_image_surface_create_for_data(
