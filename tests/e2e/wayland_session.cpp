@@ -9,14 +9,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <thread>
 
 namespace zimoklas::e2e {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr const char* kTools[] = {"/usr/bin/sway", "/usr/bin/grim", "/usr/bin/wtype",
-                                  "/usr/bin/swaymsg", "/usr/bin/swayidle"};
 
 // A binary PPM (P6, maxval 255) as grim writes it.
 Image ReadPpm(const std::string& path) {
@@ -39,8 +38,16 @@ Image ReadPpm(const std::string& path) {
   return image;
 }
 
-// A runtime folder of nobody's own, or empty.
-std::string NobodysFolder(const std::string& name, std::string& missing) {
+// A runtime folder of nobody's own for a compositor that needs `tools`; else empty, with
+// `missing` saying why.
+std::string NobodysFolder(const std::string& name, std::initializer_list<const char*> tools,
+                          std::string& missing) {
+  for (const char* tool : tools) {
+    if (access(tool, X_OK) != 0) {
+      missing = std::string(tool) + " is not installed";
+      return {};
+    }
+  }
   const passwd* nobody = getpwnam("nobody");
   std::string pattern = (fs::temp_directory_path() / (name + "-XXXXXX")).string();
   if (nobody == nullptr) {
@@ -58,13 +65,10 @@ std::string NobodysFolder(const std::string& name, std::string& missing) {
 }  // namespace
 
 HeadlessSway::HeadlessSway(int width, int height) {
-  for (const char* tool : kTools) {
-    if (access(tool, X_OK) != 0) {
-      missing_ = std::string(tool) + " is not installed";
-      return;
-    }
-  }
-  runtimeDir_ = NobodysFolder("zimoklas-sway", missing_);
+  runtimeDir_ = NobodysFolder(
+      "zimoklas-sway",
+      {"/usr/bin/sway", "/usr/bin/grim", "/usr/bin/wtype", "/usr/bin/swaymsg", "/usr/bin/swayidle"},
+      missing_);
   if (runtimeDir_.empty()) return;
   const std::string config = runtimeDir_ + "/config";
   std::ofstream(config) << "output HEADLESS-1 resolution " << width << "x" << height
@@ -155,14 +159,9 @@ bool HeadlessSway::WaitForWindow(const std::string& name, Milliseconds timeout) 
 }
 
 HeadlessKWin::HeadlessKWin(int width, int height, const std::string& scale) {
-  for (const char* tool :
-       {"/usr/bin/kwin_wayland", "/usr/bin/dbus-daemon", ZIMOKLAS_KWIN_CAPTURE_PATH}) {
-    if (access(tool, X_OK) != 0) {
-      missing_ = std::string(tool) + " is not installed";
-      return;
-    }
-  }
-  runtimeDir_ = NobodysFolder("zimoklas-kwin", missing_);
+  runtimeDir_ = NobodysFolder(
+      "zimoklas-kwin",
+      {"/usr/bin/kwin_wayland", "/usr/bin/dbus-daemon", ZIMOKLAS_KWIN_CAPTURE_PATH}, missing_);
   if (runtimeDir_.empty()) return;
   // Debian's kwin_wayland carries a file capability that a container may not grant, and
   // then it cannot start at all; a copy carries none and needs none here.
