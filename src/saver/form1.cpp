@@ -137,7 +137,13 @@ const SceneLabel* Form1::LabelAt(float x, float y) const {
   return nullptr;
 }
 
+bool Form1::OverWindow(float x, float y) const {
+  const SizeF client = window_.ClientSize();
+  return x >= 0 && y >= 0 && x < client.width && y < client.height;
+}
+
 void Form1::PointerMoved(float x, float y) {
+  if (!OverWindow(x, y)) return;
   const SceneLabel* over = LabelAt(x, y);
   if (over == nullptr) return Form_MouseMove();
   switch (over->design->id) {
@@ -153,11 +159,17 @@ void Form1::PointerMoved(float x, float y) {
 }
 
 void Form1::PointerPressed(float x, float y) {
-  if (LabelAt(x, y) == nullptr) Form_MouseDown();
+  if (OverWindow(x, y) && LabelAt(x, y) == nullptr) Form_MouseDown();
 }
 
 void Form1::PointerReleased(float x, float y) {
-  if (LabelAt(x, y) == nullptr) Form_MouseUp();
+  if (OverWindow(x, y) && LabelAt(x, y) == nullptr) Form_MouseUp();
+}
+
+void Form1::PointerAtShow(float x, float y) {
+  if (pointerAtShowCounted_) return;
+  pointerAtShowCounted_ = true;
+  PointerMoved(x, y);
 }
 
 bool IsKeyCharacter(std::uint32_t character) {

@@ -75,10 +75,16 @@ class Form1 {
   void Form_Unload();
 
   // Raw pointer events at a client position, routed to the label under the pointer
-  // (the topmost one) or to the window. Label4 and clicks on labels 1-3 do nothing.
+  // (the topmost one) or to the window. Label4 and clicks on labels 1-3 do nothing, and
+  // so does anything outside the client area: a pointer grab reports events over the
+  // whole screen, other monitors included.
   void PointerMoved(float x, float y);
   void PointerPressed(float x, float y);
   void PointerReleased(float x, float y);
+  // A pointer found resting over the window as it appears makes one movement of the
+  // target under it. Backends report it whenever they learn where the pointer is on a
+  // newly shown window; only the first report counts.
+  void PointerAtShow(float x, float y);
 
   // Places a window at the top of the band of topmost windows.
   void VzdyNahore(const SaverWindow& FrmID, VbBool& OnTop);
@@ -107,6 +113,7 @@ class Form1 {
   void SetTop(LabelId id, float top);
   void CountMove(MoveTarget target);
   const SceneLabel* LabelAt(float x, float y) const;
+  bool OverWindow(float x, float y) const;
 
   SaverWindow& window_;
   settings::Store& store_;
@@ -118,6 +125,7 @@ class Form1 {
   animation::AnimationState animation_;  // also holds SnowColour
   std::array<std::uint8_t, 4> MoveCount{};
   bool unloaded_ = false;
+  bool pointerAtShowCounted_ = false;
 };
 
 }  // namespace zimoklas::saver

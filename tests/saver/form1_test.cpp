@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "animation/random.hpp"
@@ -284,6 +285,29 @@ TEST(Exit, PointerRoutingByLabel) {
   EXPECT_EQ(s.form.moveCount(MoveTarget::Window), 0);
   s.form.PointerMoved(sx, sy);
   EXPECT_TRUE(s.form.unloaded());
+}
+
+TEST(Exit, OnlyInputOverTheWindowCountsAndTheRestingPointerOnce) {
+  Scene s({1024, 768});
+  s.Start("/s");
+  // A grabbed pointer on a second monitor, left, right, above or below the window.
+  const std::vector<std::pair<float, float>> outside = {
+      {-1, 100}, {1024, 100}, {3000, 500}, {100, -0.5F}, {100, 768}};
+  for (int i = 0; i < 20; ++i) {
+    for (const auto& [x, y] : outside) s.form.PointerMoved(x, y);
+  }
+  for (const auto& [x, y] : outside) {
+    s.form.PointerPressed(x, y);
+    s.form.PointerReleased(x, y);
+  }
+  EXPECT_FALSE(s.form.unloaded());
+  EXPECT_EQ(s.form.moveCount(MoveTarget::Window), 0);
+
+  s.form.PointerAtShow(1023, 767);
+  s.form.PointerAtShow(1023, 767);
+  EXPECT_EQ(s.form.moveCount(MoveTarget::Window), 1) << "the resting pointer counts once";
+  s.form.PointerReleased(1023.5F, 767.5F);
+  EXPECT_TRUE(s.form.unloaded()) << "the last pixel is still over the window";
 }
 
 TEST(Exit, EveryCharacterButDelNulAndC1ControlsEnds) {

@@ -10,8 +10,8 @@ void ForwardPointer(saver::Form1& form, const PointerEvent& event, double scale)
   const auto y = static_cast<float>(event.y * scale);
   switch (event.kind) {
     case PointerEvent::Kind::Enter:
-    // The pointer arriving over the scene is a movement there, as one resting over the
-    // window when it appears is on other systems.
+      form.PointerAtShow(x, y);
+      break;
     case PointerEvent::Kind::Motion:
       form.PointerMoved(x, y);
       break;

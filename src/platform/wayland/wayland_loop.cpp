@@ -13,8 +13,6 @@ namespace zimoklas::wayland {
 namespace {
 
 using Nanos = std::chrono::nanoseconds;
-constexpr Nanos kTickPeriod = saver::Form1::kTimer1Interval;
-constexpr Nanos kClockPeriod = saver::Form1::kTimer2Interval;
 
 Nanos Now() {
   timespec now{};
@@ -25,16 +23,11 @@ Nanos Now() {
 // What the loop's sources share.
 struct Loop {
   Loop(SceneWindow& w, saver::Form1& f, LoopStats& s, Nanos start)
-      : window(w),
-        form(f),
-        stats(s),
-        ticks(kTickPeriod, start, saver::kStallPeriods * kTickPeriod),
-        clockTicks(kClockPeriod, start, Nanos::zero()) {}
+      : window(w), form(f), stats(s), timers(start) {}
   SceneWindow& window;
   saver::Form1& form;
   LoopStats& stats;
-  saver::TickSchedule ticks;
-  saver::TickSchedule clockTicks;
+  saver::SceneTimers timers;
   GMainLoop* main = g_main_loop_new(nullptr, FALSE);
   LoopEnd end = LoopEnd::WindowGone;
 };
@@ -60,22 +53,11 @@ gboolean DispatchTimers(GSource* source, GSourceFunc /*callback*/, gpointer /*da
   Loop& loop = *timers.loop;
   std::uint64_t expirations = 0;
   [[maybe_unused]] const ssize_t got = read(timers.timer, &expirations, sizeof expirations);
-  const Nanos now = Now();
-  // One tick a dispatch: input and frames get their turn between ticks that are late.
-  if (loop.ticks.Due(now)) {
-    loop.form.Timer1_Timer(loop.window.frame());
-    ++loop.stats.ticks;
-    if (loop.stats.observer != nullptr) {
-      loop.stats.observer->AfterTick(loop.ticks.next(), now, Now());
-    }
-    loop.stats.skipped += loop.ticks.Advance(now);
-  } else if (loop.clockTicks.Due(now)) {
-    loop.form.Timer2_Timer();
-    ++loop.stats.clockTicks;
-    loop.clockTicks.Advance(now);
-  }
+  // The frame holds the drawing until it is presented, after the run.
+  loop.timers.RunDue(
+      loop.form, loop.window.frame(), Now(), loop.stats, [](saver::TimerRun /*run*/) {}, &Now);
   loop.window.Present();
-  Arm(timers, std::min(loop.ticks.next(), loop.clockTicks.next()));
+  Arm(timers, loop.timers.next());
   return G_SOURCE_CONTINUE;
 }
 
@@ -117,7 +99,7 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, LoopStats& stats, 
   // (unless it may recurse), and wakes its own loop twice for that: four system calls a
   // tick. The ticks never run the loop from inside, so nothing can recurse.
   g_source_set_can_recurse(timers, TRUE);
-  Arm(timerSource, loop.ticks.next());
+  Arm(timerSource, loop.timers.next());
   g_source_attach(timers, nullptr);
 
   const guint term = g_unix_signal_add(SIGTERM, &OnTerminate, &loop);

@@ -8,17 +8,13 @@
 
 #include "platform/wayland/wayland_scene.hpp"
 #include "saver/form1.hpp"
-#include "saver/tick_schedule.hpp"
+#include "saver/scene_timers.hpp"
 
 namespace zimoklas::wayland {
 
-struct LoopStats {
-  std::uint64_t ticks = 0;       // animation ticks run
-  std::uint64_t skipped = 0;     // ticks given up after a stall
-  std::uint64_t clockTicks = 0;  // clock ticks run
-  int signal = 0;                // the ending signal that stopped the loop, if any
-  // Told about each tick once it has written into the frame.
-  saver::TickObserver* observer = nullptr;
+// The observer is told about each tick once it has written into the frame.
+struct LoopStats : saver::TimerStats {
+  int signal = 0;  // the ending signal that stopped the loop, if any
 };
 
 enum class LoopEnd : std::uint8_t { WindowGone, Signalled, TimeUp };

@@ -9,15 +9,12 @@
 #include <csignal>
 #include <ctime>
 
-#include "saver/tick_schedule.hpp"
+#include "saver/scene_timers.hpp"
 
 namespace zimoklas::x11 {
 namespace {
 
 using Nanos = std::chrono::nanoseconds;
-constexpr Nanos kTickPeriod = saver::Form1::kTimer1Interval;
-constexpr Nanos kClockPeriod = saver::Form1::kTimer2Interval;
-constexpr Nanos kMaxLag = saver::kStallPeriods * kTickPeriod;
 
 Nanos Now() {
   timespec now{};
@@ -62,8 +59,14 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignal
   std::array<pollfd, 2> fds{{{ConnectionNumber(display), POLLIN, 0}, {signals.fd(), POLLIN, 0}}};
   const nfds_t count = signals.fd() >= 0 ? 2 : 1;
   const Nanos start = Now();
-  saver::TickSchedule ticks(kTickPeriod, start, kMaxLag);
-  saver::TickSchedule clockTicks(kClockPeriod, start, Nanos::zero());
+  saver::SceneTimers timers(start);
+  const auto handOn = [&window, display](saver::TimerRun run) {
+    if (run == saver::TimerRun::Animation) {
+      window.pixels().Flush();
+    } else {
+      XFlush(display);
+    }
+  };
   // Every flush also reads what the server has sent, so once the connection is quiet
   // anything new makes it readable. Only then are events read from it; otherwise those
   // that Xlib already holds are handled without a system call.
@@ -72,24 +75,14 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignal
     window.HandleEvents(readable);
     readable = false;
     if (!window.alive()) return LoopEnd::WindowGone;
-    Nanos now = Now();
+    const Nanos now = Now();
     if (runFor > Nanos::zero() && now - start >= runFor) return LoopEnd::TimeUp;
-    if (ticks.Due(now)) {
-      form.Timer1_Timer(window.pixels());
-      window.pixels().Flush();
-      ++stats.ticks;
-      if (stats.observer != nullptr) stats.observer->AfterTick(ticks.next(), now, Now());
-      stats.skipped += ticks.Advance(now);
+    window.KeepGrabbing(now);
+    if (timers.RunDue(form, window.pixels(), now, stats, handOn, &Now) !=
+        saver::TimerRun::Neither) {
       continue;
     }
-    if (clockTicks.Due(now)) {
-      form.Timer2_Timer();
-      XFlush(display);
-      ++stats.clockTicks;
-      clockTicks.Advance(now);
-      continue;
-    }
-    const Nanos wait = std::min(ticks.next(), clockTicks.next()) - now;
+    const Nanos wait = timers.next() - now;
     const timespec timeout{static_cast<time_t>(wait.count() / 1000000000),
                            static_cast<long>(wait.count() % 1000000000)};
     for (pollfd& fd : fds) fd.revents = 0;

@@ -8,7 +8,7 @@
 
 #include "platform/x11/x11_scene.hpp"
 #include "saver/form1.hpp"
-#include "saver/tick_schedule.hpp"
+#include "saver/scene_timers.hpp"
 
 namespace zimoklas::x11 {
 
@@ -34,12 +34,8 @@ class EndingSignals {
 // Told about every animation tick once its drawing has been flushed.
 using TickObserver = saver::TickObserver;
 
-struct LoopStats {
-  std::uint64_t ticks = 0;       // animation ticks run
-  std::uint64_t skipped = 0;     // ticks given up after a stall
-  std::uint64_t clockTicks = 0;  // clock ticks run
-  int signal = 0;                // the ending signal that ended the loop
-  TickObserver* observer = nullptr;
+struct LoopStats : saver::TimerStats {
+  int signal = 0;  // the ending signal that ended the loop
 };
 
 enum class LoopEnd : std::uint8_t { WindowGone, Signalled, TimeUp };

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <thread>
 #include <utility>
 
 #include "saver/scene_labels.hpp"
@@ -22,8 +21,8 @@ constexpr long kSaverEvents = KeyPressMask | ButtonPressMask | ButtonReleaseMask
                               PointerMotionMask | ExposureMask | StructureNotifyMask;
 // A module only follows its window; input belongs to the daemon.
 constexpr long kModuleEvents = ExposureMask | StructureNotifyMask;
-constexpr auto kGrabPatience = std::chrono::seconds(1);
-constexpr auto kGrabRetry = std::chrono::milliseconds(20);
+// How often the saver asks again for a grab that another client holds.
+constexpr std::chrono::nanoseconds kGrabRetry = std::chrono::milliseconds(250);
 
 // The first character of UTF-8 text as a code point; U+FFFD when it is malformed (or
 // text in another encoding), which still counts as a character.
@@ -147,40 +146,40 @@ void SceneWindow::Show() {
     return;
   }
   XMapRaised(display_, window_);
-  GrabInput();
-  // As on other systems, a pointer resting over the window when it appears makes one
-  // movement there.
+  // Without the keyboard, keys reach the window while it has the focus; the loop keeps
+  // asking for the grabs that another client holds now.
+  if (!TryGrabs() && !keyboardGrabbed_) {
+    XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+  }
   Window root = 0, child = 0;
   int rootX = 0, rootY = 0, x = 0, y = 0;
   unsigned mask = 0;
   if (form_ != nullptr &&
-      XQueryPointer(display_, window_, &root, &child, &rootX, &rootY, &x, &y, &mask) != False &&
-      x >= 0 && y >= 0 && x < width_ && y < height_) {
-    form_->PointerMoved(static_cast<float>(x), static_cast<float>(y));
+      XQueryPointer(display_, window_, &root, &child, &rootX, &rootY, &x, &y, &mask) != False) {
+    form_->PointerAtShow(static_cast<float>(x), static_cast<float>(y));
   }
   XFlush(display_);
 }
 
-void SceneWindow::GrabInput() {
-  // Another client may hold a grab for a moment (a menu, a key being held); after a
-  // second the saver runs without it rather than not at all.
-  const auto deadline = std::chrono::steady_clock::now() + kGrabPatience;
-  bool keyboard = false;
-  bool pointer = false;
-  for (;;) {
-    if (!keyboard) {
-      keyboard = XGrabKeyboard(display_, window_, True, GrabModeAsync, GrabModeAsync,
-                               CurrentTime) == GrabSuccess;
-    }
-    if (!pointer) {
-      pointer = XGrabPointer(display_, window_, True,
-                             ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
-                             GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
-    }
-    if ((keyboard && pointer) || std::chrono::steady_clock::now() >= deadline) break;
-    std::this_thread::sleep_for(kGrabRetry);
+bool SceneWindow::TryGrabs() {
+  if (!keyboardGrabbed_) {
+    keyboardGrabbed_ = XGrabKeyboard(display_, window_, True, GrabModeAsync, GrabModeAsync,
+                                     CurrentTime) == GrabSuccess;
   }
-  if (!keyboard) XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+  if (!pointerGrabbed_) {
+    pointerGrabbed_ =
+        XGrabPointer(display_, window_, True,
+                     ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                     GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
+  }
+  return keyboardGrabbed_ && pointerGrabbed_;
+}
+
+void SceneWindow::KeepGrabbing(std::chrono::nanoseconds now) {
+  if (module_ || !shown_ || !alive_ || (keyboardGrabbed_ && pointerGrabbed_)) return;
+  if (now < nextGrab_) return;
+  nextGrab_ = now + kGrabRetry;
+  TryGrabs();
 }
 
 void SceneWindow::HandleEvents(bool read) {

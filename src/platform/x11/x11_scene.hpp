@@ -7,6 +7,7 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -35,6 +36,10 @@ class SceneWindow final : public saver::SaverWindow {
   // Shows the scene as the platform does after the load step: the first layout runs,
   // then the saver's window is mapped, raised and given the keyboard and pointer.
   void Show();
+  // Until the saver's window holds both the keyboard and the pointer, asks for whichever
+  // it lacks every few hundred milliseconds of the monotonic time `now`: another client
+  // (a desktop shell's overview, a menu) may hold a grab for as long as it likes.
+  void KeepGrabbing(std::chrono::nanoseconds now);
   // Handles every event of the connection: those Xlib holds, and with `read` those
   // waiting on the connection too.
   void HandleEvents(bool read);
@@ -66,7 +71,8 @@ class SceneWindow final : public saver::SaverWindow {
   // The screen or its monitors changed: the saver's window goes to the primary monitor
   // as it is now, and the layout runs again.
   void OnScreenChanged();
-  void GrabInput();
+  // Asks once for each grab not yet held; true once both are.
+  bool TryGrabs();
 
   Display* display_;
   bool module_;
@@ -83,6 +89,9 @@ class SceneWindow final : public saver::SaverWindow {
   XIC inputContext_ = nullptr;
   int cursorCount_ = 0;
   bool shown_ = false;
+  bool keyboardGrabbed_ = false;
+  bool pointerGrabbed_ = false;
+  std::chrono::nanoseconds nextGrab_{};  // when KeepGrabbing asks again; zero at once
   bool alive_ = true;
 };
 
