@@ -190,6 +190,25 @@ class Screen {
   ::_XDisplay* display_ = nullptr;
 };
 
+// Another X client that holds the keyboard, as a desktop shell's overview or an open
+// menu does: it grabs it at once for a small window of its own.
+class KeyboardGrab {
+ public:
+  explicit KeyboardGrab(const std::string& display = "");
+  KeyboardGrab(const KeyboardGrab&) = delete;
+  KeyboardGrab& operator=(const KeyboardGrab&) = delete;
+  ~KeyboardGrab();
+  bool held() const { return held_; }
+  // Lets the keyboard go and gives the focus to its own window, as a shell does when its
+  // overview closes.
+  void Release();
+
+ private:
+  ::_XDisplay* display_ = nullptr;
+  unsigned long window_ = 0;
+  bool held_ = false;
+};
+
 // Where the client area of a Wine window with this title lies on the screen, as Windows
 // keeps it; empty when a helper program cannot find the window.
 Box WineClientBox(const std::string& title);

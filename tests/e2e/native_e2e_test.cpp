@@ -129,6 +129,19 @@ TEST_F(NativeSaverTest, AClickOnATextLineKeepsTheSaverAndOneOnTheSkyEndsIt) {
   screen_->ReleaseButton(1);
 }
 
+TEST_F(NativeSaverTest, TakesTheKeyboardOnceAnotherClientsGrabEnds) {
+  KeyboardGrab shell;
+  ASSERT_TRUE(shell.held());
+  const auto grabbed = Clock::now();
+  auto saver = StartSaver();
+  screen_->TapKey("a");
+  ExpectStillRunning(*saver, "a key while another client held the keyboard");
+  std::this_thread::sleep_until(grabbed + 3s);
+  shell.Release();
+  std::this_thread::sleep_for(500ms);
+  ExpectEndsOn(*saver, [&] { screen_->TapKey("a"); });
+}
+
 TEST_F(NativeSaverTest, ShowsARightToLeftGreetingAndASecondLineWiderThanTheScreen) {
   // Snow of green, so that blue is the texts' ink alone.
   const Settings green = {{"SnihR", "0"}, {"SnihG", "255"}, {"SnihB", "0"}};
@@ -201,7 +214,7 @@ TEST_F(NativeSaverTest, VersionHelpAndABadWindowIdAnswerWithoutADisplay) {
   EXPECT_EQ(bad->WaitForExit(2s), 2);
 }
 
-TEST_F(NativeSaverTest, CoversThePrimaryMonitorOnly) {
+TEST_F(NativeSaverTest, CoversThePrimaryMonitorOnlyAndInputOverTheOtherOneDoesNotEndIt) {
   VirtualDisplay twoMonitors("2560x720x24");
   ASSERT_TRUE(twoMonitors.ok());
   const std::string on = "DISPLAY=" + twoMonitors.name();
@@ -210,6 +223,8 @@ TEST_F(NativeSaverTest, CoversThePrimaryMonitorOnly) {
   Process({"xrandr", "--setmonitor", "left", "1280/340x720/190+0+0", "none"}, {on}).WaitForExit(5s);
   Process({"xrandr", "--setmonitor", "*right", "1280/340x720/190+1280+0", "none"}, {on})
       .WaitForExit(5s);
+  const Box left{0, 0, 1280, 720};
+  const Image before = screen.Capture().Crop(left);
   auto saver = Start({"/s"}, {on});
   ASSERT_TRUE(screen.WaitForWindow(kSceneTitle, 5s));
   const Box box = screen.WindowBox(kSceneTitle);
@@ -217,8 +232,20 @@ TEST_F(NativeSaverTest, CoversThePrimaryMonitorOnly) {
   EXPECT_EQ(box.top, 0);
   EXPECT_EQ(box.width(), 1280);
   EXPECT_EQ(box.height(), 720);
-  saver->Signal(SIGTERM);
-  EXPECT_EQ(saver->WaitForExit(1s), 128 + SIGTERM);
+
+  // The saver grabs the pointer, so it hears of all of this; none of it is over its window.
+  for (int i = 0; i < 15; ++i) screen.MovePointer(300 + 20 * i, 400);
+  screen.Click();
+  ExpectStillRunning(*saver, "15 moves and a click over the other monitor");
+  const Image during = SaveShot(screen.Capture(), "native-two-monitors");
+  int changed = 0;
+  for (int y = 0; y < left.bottom; ++y) {
+    for (int x = 0; x < left.right; ++x) changed += during.at(x, y) == before.at(x, y) ? 0 : 1;
+  }
+  EXPECT_EQ(changed, 0) << "pixels of the other monitor changed";
+  EXPECT_GE(during.Count([](Rgb c) { return !(c == kBlack); }, Box{1280, 0, 2560, 720}), 100)
+      << "no scene on the primary monitor";
+  ExpectSaverEndsOn(*saver, screen, [&] { screen.TapKey("a"); });
 }
 
 TEST_F(NativeSaverTest, FollowsTheScreenAndThePrimaryMonitorAsTheyChange) {
