@@ -42,6 +42,14 @@ inline RectF CoveredPixels(const RectF& r) {
   return {left, top, std::ceil(r.right()) - left, std::ceil(r.bottom()) - top};
 }
 
+// Whole pixels of a surface; right and bottom exclusive.
+struct PixelBox {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  bool empty() const { return right <= left || bottom <= top; }
+  int width() const { return right - left; }
+  int height() const { return bottom - top; }
+};
+
 enum class Charset : std::uint8_t { Western, CentralEuropean };
 
 struct FontDesign {

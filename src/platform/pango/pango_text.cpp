@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/pango/pango_fonts.hpp"
+#include "saver/scene_paint.hpp"
 
 namespace zimoklas::pango {
 namespace {
@@ -231,40 +232,41 @@ SizeF SceneText::Measure(const FontDesign& font, std::string_view utf8) {
 }
 
 void SceneText::Paint(cairo_t* cairo, const PixelBox& area, const saver::Form1& form) {
-  if (area.empty()) return;
+  // Draws the labels the core's repaint hands over with cairo, piece by piece.
+  class Painter final : public saver::ScenePainter {
+   public:
+    Painter(cairo_t* cairo, Impl& impl) : cairo_(cairo), impl_(impl) {}
+    void FillBlack(const PixelBox& area) override {
+      cairo_rectangle(cairo_, area.left, area.top, area.width(), area.height());
+      cairo_clip(cairo_);
+      cairo_set_source_rgb(cairo_, 0, 0, 0);
+      cairo_paint(cairo_);
+    }
+    void DrawLabel(const saver::LabelToPaint& label, const PixelBox& area) override {
+      const Line& line = impl_.LineFor(*label.font, label.caption);
+      cairo_set_source_rgb(cairo_, RedOf(label.colour) / 255.0, GreenOf(label.colour) / 255.0,
+                           BlueOf(label.colour) / 255.0);
+      double offset = 0;
+      for (const Piece& piece : line.pieces) {
+        const double x =
+            line.rightToLeft ? label.left + line.width - offset - piece.width : label.left + offset;
+        offset += piece.width;
+        // Only the pieces on the area are laid out again and drawn.
+        if (x >= area.right || x + piece.width <= area.left) continue;
+        impl_.Lay(line, piece, line.pieces.size() == 1);
+        const PangoRectangle logical = impl_.Logical();
+        cairo_move_to(cairo_, x - ToPixels(logical.x), label.top - ToPixels(logical.y));
+        pango_cairo_show_layout(cairo_, impl_.layout);
+      }
+    }
+
+   private:
+    cairo_t* cairo_;
+    Impl& impl_;
+  };
   cairo_save(cairo);
-  cairo_rectangle(cairo, area.left, area.top, area.width(), area.height());
-  cairo_clip(cairo);
-  cairo_set_source_rgb(cairo, 0, 0, 0);
-  cairo_paint(cairo);
-  for (const saver::SceneLabel* label : form.LabelsInPaintOrder()) {
-    if (label->caption.empty()) continue;
-    const RectF bounds = label->Bounds();
-    if (bounds.left >= static_cast<float>(area.right) ||
-        bounds.right() <= static_cast<float>(area.left) ||
-        bounds.top >= static_cast<float>(area.bottom) ||
-        bounds.bottom() <= static_cast<float>(area.top)) {
-      continue;
-    }
-    const Line& line = impl_->LineFor(label->design->font, label->caption);
-    const Colour colour = label->design->colour;
-    cairo_set_source_rgb(cairo, RedOf(colour) / 255.0, GreenOf(colour) / 255.0,
-                         BlueOf(colour) / 255.0);
-    // Whole pixels, ties to even, as everywhere in the scene.
-    const double left = std::nearbyint(static_cast<double>(label->left));
-    const double top = std::nearbyint(static_cast<double>(label->top));
-    double offset = 0;
-    for (const Piece& piece : line.pieces) {
-      const double x = line.rightToLeft ? left + line.width - offset - piece.width : left + offset;
-      offset += piece.width;
-      // Only the pieces on the area are laid out again and drawn.
-      if (x >= area.right || x + piece.width <= area.left) continue;
-      impl_->Lay(line, piece, line.pieces.size() == 1);
-      const PangoRectangle logical = impl_->Logical();
-      cairo_move_to(cairo, x - ToPixels(logical.x), top - ToPixels(logical.y));
-      pango_cairo_show_layout(cairo, impl_->layout);
-    }
-  }
+  Painter painter(cairo, *impl_);
+  saver::RepaintScene(form, area, painter);
   cairo_restore(cairo);
 }
 

@@ -13,13 +13,7 @@
 
 namespace zimoklas::pango {
 
-// Whole pixels of a surface; right and bottom exclusive.
-struct PixelBox {
-  int left = 0, top = 0, right = 0, bottom = 0;
-  bool empty() const { return right <= left || bottom <= top; }
-  int width() const { return right - left; }
-  int height() const { return bottom - top; }
-};
+using zimoklas::PixelBox;
 
 // The whole pixels that `area` touches on a surface of `width` x `height` pixels; empty
 // when it lies off the surface, however far off.

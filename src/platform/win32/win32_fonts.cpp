@@ -3,6 +3,7 @@
 
 #include "common/types.hpp"
 #include "platform/win32/win32_text.hpp"
+#include "saver/scene_paint.hpp"
 
 namespace zimoklas::win32 {
 namespace {
@@ -66,23 +67,34 @@ RECT OuterPixels(const RectF& area) {
 }
 
 void PaintScene(HDC dc, const RECT& area, const saver::Form1& form, FontCache& fonts) {
-  if (area.right <= area.left || area.bottom <= area.top) return;
+  // Draws the labels the core's repaint hands over with GDI.
+  class Painter final : public saver::ScenePainter {
+   public:
+    Painter(HDC dc, FontCache& fonts) : dc_(dc), fonts_(fonts) {}
+    void FillBlack(const PixelBox& area) override {
+      IntersectClipRect(dc_, area.left, area.top, area.right, area.bottom);
+      const RECT rect{area.left, area.top, area.right, area.bottom};
+      FillRect(dc_, &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      SetBkMode(dc_, TRANSPARENT);
+      SetTextAlign(dc_, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+    }
+    void DrawLabel(const saver::LabelToPaint& label, const PixelBox& /*area*/) override {
+      SelectObject(dc_, fonts_.Get(*label.font));
+      SetTextColor(dc_, label.colour);
+      const std::wstring text = Utf8ToWide(label.caption);
+      TextOutW(dc_, RoundToInt32(label.left), RoundToInt32(label.top), text.c_str(),
+               static_cast<int>(text.size()));
+    }
+
+   private:
+    HDC dc_;
+    FontCache& fonts_;
+  };
   const int saved = SaveDC(dc);
-  IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
-  FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  SetBkMode(dc, TRANSPARENT);
-  SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
-  for (const saver::SceneLabel* label : form.LabelsInPaintOrder()) {
-    if (label->caption.empty()) continue;
-    RECT bounds = OuterPixels(label->Bounds());
-    RECT overlap{};
-    if (IntersectRect(&overlap, &bounds, &area) == FALSE) continue;
-    SelectObject(dc, fonts.Get(label->design->font));
-    SetTextColor(dc, label->design->colour);
-    const std::wstring text = Utf8ToWide(label->caption);
-    TextOutW(dc, RoundToInt32(label->left), RoundToInt32(label->top), text.c_str(),
-             static_cast<int>(text.size()));
-  }
+  Painter painter(dc, fonts);
+  const PixelBox box{static_cast<int>(area.left), static_cast<int>(area.top),
+                     static_cast<int>(area.right), static_cast<int>(area.bottom)};
+  saver::RepaintScene(form, box, painter);
   RestoreDC(dc, saved);
 }
 
