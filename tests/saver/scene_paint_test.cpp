@@ -8,10 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "animation/random.hpp"
-#include "platform/headless/fake_clock.hpp"
-#include "platform/headless/headless_window.hpp"
-#include "settings/memory_store.hpp"
+#include "shown_scene.hpp"
 
 namespace zimoklas::saver {
 namespace {
@@ -31,19 +28,12 @@ class Recorder final : public ScenePainter {
 
 TEST(RepaintScene, BlackThenTheLabelsInTheAreaBottomFirstWithCaptionsAtEvenRoundedPlaces) {
   // 1001 pixels wide: a label 98 wide is centred at 451.5, one 300 wide at 350.5.
-  headless::HeadlessWindow window({1001, 768});
-  window.SetExtent("P.F. 2026", {300, 200});
-  window.SetExtent("31.12.2026     23:59:58", {98, 20});
-  window.SetExtent(std::string(kNoticeText), {200, 13});
-  settings::MemoryStore store;
-  store.Seed("Text1", "");
-  headless::FakeClock clock;
-  animation::Pcg32 random;
-  settings::Module1 module;
-  Form1 form(window, store, clock, random, module);
-  window.Attach(&form);
-  form.Form_Load("/s");
-  window.Show();
+  ShownScene scene({1001, 768}, {{"P.F. 2026", {300, 200}},
+                                 {"31.12.2026     23:59:58", {98, 20}},
+                                 {std::string(kNoticeText), {200, 13}}});
+  scene.store.Seed("Text1", "");
+  scene.Show();
+  const Form1& form = scene.form;
 
   Recorder whole;
   RepaintScene(form, {0, 0, 1001, 768}, whole);

@@ -7,11 +7,8 @@
 #include <vector>
 
 #include "../animation/recording_sink.hpp"
-#include "animation/random.hpp"
-#include "platform/headless/fake_clock.hpp"
-#include "platform/headless/headless_window.hpp"
 #include "saver/scene_timers.hpp"
-#include "settings/memory_store.hpp"
+#include "shown_scene.hpp"
 
 namespace zimoklas::saver {
 namespace {
@@ -54,15 +51,9 @@ class LastDeadline final : public TickObserver {
 };
 
 TEST(SceneTimers, TheAnimationGoesFirstItsStallIsSkippedAndTheClockRunsOnceWhenLate) {
-  headless::HeadlessWindow window({640, 480});
-  settings::MemoryStore store;
-  headless::FakeClock clock;
-  animation::Pcg32 random;
-  settings::Module1 module;
-  Form1 form(window, store, clock, random, module);
-  window.Attach(&form);
-  form.Form_Load("/s");
-  window.Show();
+  ShownScene scene({640, 480});
+  scene.Show();
+  Form1& form = scene.form;
   animation::RecordingSink sink;
   LastDeadline observer;
   TimerStats stats;
