@@ -12,8 +12,10 @@ endif()
 
 set(ZIMOKLAS_MSI ${CMAKE_BINARY_DIR}/zimoklas-${ZIMOKLAS_VERSION_TEXT}-x64.msi)
 set(wxs ${PROJECT_SOURCE_DIR}/resources/windows/zimoklas.wxs)
-# Windows Installer compares three fields of a version; the fourth goes into the third.
-set(msi_version "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_TWEAK}")
+# Windows Installer compares three numbers of a version, major.minor.build; the fourth
+# goes into the third. Written as the product writes it, 1.00.0009, it compares as 1.0.9
+# and Programs and Features shows the text as it is.
+set(msi_version "${ZIMOKLAS_VERSION_TEXT}")
 
 # Each machine-wide value is written only when its property is given, and the active
 # saver only on request. The properties are secure, so that a managed install (Group

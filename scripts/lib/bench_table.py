@@ -255,6 +255,15 @@ for s in wayland_sizes:
     pixels = quotient(wl[0], sum(x)) if wl[0] is not None and None not in x else None
     out(ratio_row(f"Wayland saver / (X11 saver + Xvfb) CPU, {size_label(s)}", pixels, None))
 out("")
+missed = [s for s in sizes
+          if (r := quotient(median("scene", s, "cpu_per_tick"), median("floor", s, "cpu_per_tick")))
+          is not None and r > 1.5]
+if missed:
+    out(f"✗ marks a target missed. The X11 saver costs more than 1.5 times the floor at "
+        f"{', '.join(size_label(s) for s in missed)}: the goal of at most 1.5 times is not "
+        "met yet, and it stays open as work on the X11 pixel path, measured again by this "
+        "table.")
+    out("")
 out("Above the floor, the X11 scene pays for the animation itself (the tick without its "
     "wake-up, below), for the resolution of each tick's writes so that the last one wins, "
     "for a third colour's request, and once a second for the clock line and the notice's "
