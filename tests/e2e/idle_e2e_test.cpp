@@ -1,0 +1,251 @@
+// zimoklas-idle on the desktops it serves: it starts the saver after the idle time,
+// starts it again after the next idle period once a key has ended it, and holds off
+// while something inhibits idleness; headless sway (KDE's idle protocol, a window's idle
+// inhibitor) and Xvfb (the XSync idle counter, its own org.freedesktop.ScreenSaver).
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+#include "e2e_harness.hpp"
+#include "saver_scene.hpp"
+#include "wayland_session.hpp"
+
+namespace zimoklas::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string MakeFolder(const std::string& name) {
+  std::string pattern = (fs::temp_directory_path() / (name + "-XXXXXX")).string();
+  return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+}
+
+// How often `text` stands in `log`.
+int Occurrences(const std::string& log, const std::string& text) {
+  int count = 0;
+  for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++count;
+  return count;
+}
+
+class IdleLauncherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* program : {ZIMOKLAS_NATIVE_PATH, ZIMOKLAS_IDLE_PATH}) {
+      struct stat st {};
+      if (stat(program, &st) != 0) Require(std::string(program) + " is missing");
+    }
+    folder_ = MakeFolder("zimoklas-idle");
+    // The lock that keeps one launcher a display lives in the runtime folder.
+    fs::create_directories(folder_ + "/runtime");
+  }
+  void TearDown() override {
+    launcher_.reset();
+    if (!folder_.empty()) fs::remove_all(folder_);
+  }
+  void Require(const std::string& missing) {
+    if (missing.empty()) return;
+    if (EndToEndRequired()) FAIL() << "the end-to-end run is required, but " << missing;
+    GTEST_SKIP() << missing;
+  }
+
+  // `zimoklas-idle --verbose 1` with a private configuration folder and `environment`
+  // in place of the test's own display and bus.
+  void StartLauncher(const std::vector<std::string>& environment) {
+    std::vector<std::string> argv{"env", "-u", "DBUS_SESSION_BUS_ADDRESS", "-u", "WAYLAND_DISPLAY",
+                                  "-u", "DISPLAY", "XDG_CONFIG_HOME=" + folder_};
+    argv.insert(argv.end(), environment.begin(), environment.end());
+    argv.insert(argv.end(), {ZIMOKLAS_IDLE_PATH, "--verbose", "1"});
+    launcher_ = std::make_unique<Process>(argv, std::vector<std::string>{}, log());
+  }
+  std::string log() const { return folder_ + "/launcher.log"; }
+  std::string Log() const { return ReadFile(log()); }
+  int Starts() const { return Occurrences(Log(), "saver started"); }
+  int Ends() const { return Occurrences(Log(), "saver ended (status 0"); }
+
+  // Waits until the launcher has started `count` savers; how long that took from `since`.
+  std::optional<Milliseconds> WaitForStart(int count, Clock::time_point since,
+                                           Milliseconds timeout = 8s) {
+    while (Clock::now() < since + timeout) {
+      if (Starts() >= count) {
+        return std::chrono::duration_cast<Milliseconds>(Clock::now() - since);
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+    return std::nullopt;
+  }
+  bool WaitForEnd(int count) {
+    const auto deadline = Clock::now() + 8s;
+    while (Clock::now() < deadline && Ends() < count) std::this_thread::sleep_for(20ms);
+    return Ends() >= count;
+  }
+  // Expects that the launcher starts saver number `count` one idle second after `since`,
+  // give or take what a busy machine adds.
+  void ExpectStartAfterOneIdleSecond(int count, Clock::time_point since) {
+    const auto took = WaitForStart(count, since);
+    ASSERT_TRUE(took.has_value()) << "saver " << count << " never started:\n" << Log();
+    EXPECT_GE(*took, 900ms) << "saver " << count << " came before the idle time:\n" << Log();
+  }
+
+  std::string folder_;
+  std::unique_ptr<Process> launcher_;
+};
+
+TEST_F(IdleLauncherTest, UnderSwayStartsAfterAnIdleSecondAgainAfterAKeyAndNeverOverAnInhibitor) {
+  HeadlessSway sway;
+  Require(sway.missing());
+  std::vector<std::string> environment = sway.ClientEnvironment();
+  StartLauncher(environment);
+  const auto started = Clock::now();
+  ExpectStartAfterOneIdleSecond(1, started);
+  EXPECT_NE(Log().find("idle detection: Wayland org_kde_kwin_idle"), std::string::npos) << Log();
+  // The saver covers the output.
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(SaveShot(sway.Capture(), "idle-sway-saver").CountColour(kSwayBackground), 0);
+
+  // A key ends it; the next idle second starts it again, and only one runs.
+  sway.Type({"a"});
+  const auto typed = Clock::now();
+  ASSERT_TRUE(WaitForEnd(1)) << Log();
+  ExpectStartAfterOneIdleSecond(2, typed);
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(Starts(), 2) << Log();
+
+  // A window whose idle inhibitor is on holds it off.
+  environment.push_back("XDG_CONFIG_HOME=" + folder_);
+  Process window({"env", "-u", "DISPLAY", ZIMOKLAS_NATIVE_PATH}, environment, folder_ + "/window.log");
+  sway.Type({"a"});
+  ASSERT_TRUE(WaitForEnd(2)) << Log();
+  ASSERT_TRUE(sway.WaitForWindow("zimoklas", 10s)) << sway.Tree();
+  ASSERT_EQ(sway.Command("[app_id=zimoklas] inhibit_idle open"), 0);
+  sway.Type({"a"});
+  std::this_thread::sleep_for(4s);
+  EXPECT_EQ(Starts(), 2) << "the saver started over a window that inhibits idleness:\n" << Log();
+
+  // SIGTERM ends the launcher and the saver it started.
+  ASSERT_EQ(sway.Command("[app_id=zimoklas] inhibit_idle none"), 0);
+  sway.Type({"a"});
+  ASSERT_TRUE(WaitForStart(3, Clock::now()).has_value()) << Log();
+  launcher_->Signal(SIGTERM);
+  EXPECT_EQ(launcher_->WaitForExit(10s), std::optional<int>(128 + SIGTERM));
+  std::this_thread::sleep_for(500ms);
+  EXPECT_GT(sway.Capture().CountColour(kSwayBackground), 0) << "the saver outlived its launcher";
+}
+
+// A program that inhibits idleness through org.freedesktop.ScreenSaver, on a bus
+// connection of its own.
+class Inhibitor {
+ public:
+  explicit Inhibitor(const std::string& bus) {
+    connection_ = g_dbus_connection_new_for_address_sync(
+        bus.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+  }
+  Inhibitor(const Inhibitor&) = delete;
+  Inhibitor& operator=(const Inhibitor&) = delete;
+  ~Inhibitor() { Leave(); }
+
+  // The cookie; 0 when the call failed.
+  guint32 Inhibit() {
+    GVariant* reply = Call("Inhibit", g_variant_new("(ss)", "film player", "a film is playing"));
+    guint32 cookie = 0;
+    if (reply != nullptr) {
+      g_variant_get(reply, "(u)", &cookie);
+      g_variant_unref(reply);
+    }
+    return cookie;
+  }
+  bool UnInhibit(guint32 cookie) {
+    GVariant* reply = Call("UnInhibit", g_variant_new("(u)", cookie));
+    if (reply != nullptr) g_variant_unref(reply);
+    return reply != nullptr;
+  }
+  // Leaves the bus, as a player that quits or crashes does.
+  void Leave() {
+    if (connection_ == nullptr) return;
+    g_dbus_connection_close_sync(connection_, nullptr, nullptr);
+    g_object_unref(connection_);
+    connection_ = nullptr;
+  }
+
+ private:
+  GVariant* Call(const char* method, GVariant* arguments) {
+    if (connection_ == nullptr) return nullptr;
+    return g_dbus_connection_call_sync(connection_, "org.freedesktop.ScreenSaver",
+                                       "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver",
+                                       method, arguments, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000,
+                                       nullptr, nullptr);
+  }
+  GDBusConnection* connection_ = nullptr;
+};
+
+TEST_F(IdleLauncherTest, OnXvfbStartsAfterTheIdleTimeAndAnInhibitorHoldsItOffUntilGivenBackOrGone) {
+  VirtualDisplay display;
+  if (!display.ok()) Require("Xvfb did not start");
+  std::optional<Screen> input(std::in_place, display.name());
+  Screen& screen = *input;
+  ASSERT_TRUE(screen.ok());
+  const std::string bus = "unix:path=" + folder_ + "/bus";
+  Process daemon({"dbus-daemon", "--session", "--address=" + bus, "--nofork", "--nopidfile"}, {},
+                 folder_ + "/bus.log");
+  for (int i = 0; i < 100 && !fs::exists(folder_ + "/bus"); ++i) std::this_thread::sleep_for(50ms);
+  StartLauncher({"DISPLAY=" + display.name(), "DBUS_SESSION_BUS_ADDRESS=" + bus,
+                 "XDG_RUNTIME_DIR=" + folder_ + "/runtime"});
+  screen.TapKey("Shift_L");
+  ExpectStartAfterOneIdleSecond(1, Clock::now());
+  EXPECT_NE(Log().find("idle detection: X11 XSync IDLETIME"), std::string::npos) << Log();
+  EXPECT_NE(Log().find("owns org.freedesktop.ScreenSaver"), std::string::npos) << Log();
+  EXPECT_TRUE(screen.WaitForWindow(kSceneTitle, 5s)) << Log();
+
+  // A key ends the saver; the next idle second starts it again.
+  screen.TapKey("a");
+  const auto typed = Clock::now();
+  ASSERT_TRUE(WaitForEnd(1)) << Log();
+  ExpectStartAfterOneIdleSecond(2, typed);
+
+  // An inhibitor holds it off until it is given back...
+  Inhibitor player(bus);
+  const guint32 cookie = player.Inhibit();
+  ASSERT_NE(cookie, 0U) << Log();
+  ASSERT_TRUE(screen.WaitForWindow(kSceneTitle, 5s)) << Log();
+  screen.TapKey("a");
+  ASSERT_TRUE(WaitForEnd(2)) << Log();
+  std::this_thread::sleep_for(3s);
+  EXPECT_EQ(Starts(), 2) << "the saver started while inhibited:\n" << Log();
+  ASSERT_TRUE(player.UnInhibit(cookie));
+  EXPECT_TRUE(WaitForStart(3, Clock::now(), 3s).has_value()) << Log();
+
+  // ... or until the program that took it leaves the bus.
+  ASSERT_NE(player.Inhibit(), 0U);
+  ASSERT_TRUE(screen.WaitForWindow(kSceneTitle, 5s)) << Log();
+  screen.TapKey("a");
+  ASSERT_TRUE(WaitForEnd(3)) << Log();
+  std::this_thread::sleep_for(3s);
+  EXPECT_EQ(Starts(), 3) << "the saver started while inhibited:\n" << Log();
+  player.Leave();
+  EXPECT_TRUE(WaitForStart(4, Clock::now(), 3s).has_value()) << Log();
+
+  // A second launcher for the same display leaves at once.
+  Process second({"env", "DISPLAY=" + display.name(), "XDG_RUNTIME_DIR=" + folder_ + "/runtime",
+                  "DBUS_SESSION_BUS_ADDRESS=" + bus, ZIMOKLAS_IDLE_PATH},
+                 {}, folder_ + "/second.log");
+  EXPECT_EQ(second.WaitForExit(5s), std::optional<int>(0));
+  EXPECT_NE(ReadFile(folder_ + "/second.log").find("already running"), std::string::npos);
+
+  // A lost display ends the launcher with status 1 and one line saying so.
+  input.reset();
+  display.Kill();
+  EXPECT_EQ(launcher_->WaitForExit(10s), std::optional<int>(1)) << Log();
+  const std::string text = Log();
+  EXPECT_NE(text.find("zimoklas-idle: the X display has gone\n"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace zimoklas::e2e
