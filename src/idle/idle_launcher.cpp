@@ -20,7 +20,7 @@ void IdleLauncher::SetInhibited(bool inhibited) {
 void IdleLauncher::SaverEnded(SaverEnd end) {
   if (!saverRunning_) return;
   saverRunning_ = false;
-  if (end.status != 0) {
+  if (end.Failed()) {
     Failed();
     return;
   }

@@ -21,9 +21,14 @@ class LauncherHost {
   virtual void RearmIdleWatch() = 0;
 };
 
-// How a saver ended: its exit status, or 128 + the signal that ended it.
+// How a saver ended: its exit status, or the signal that ended it.
 struct SaverEnd {
   int status = 0;
+  int signal = 0;  // 0 when it exited
+  // Whether it failed: an error status, or a crash. Ended by a hang-up, an interrupt or
+  // a termination (POSIX's signals 1, 2 and 15), e.g. by a lock screen's script, it did
+  // what was asked of it.
+  bool Failed() const { return signal == 0 ? status != 0 : signal != 1 && signal != 2 && signal != 15; }
 };
 
 class IdleLauncher {

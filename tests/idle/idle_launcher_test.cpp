@@ -70,11 +70,11 @@ TEST(IdleLauncher, BacksOffWhileSaversFailAndForgetsOnceOneRuns) {
   host.retries.clear();
   launcher.RetryDue();
   EXPECT_TRUE(launcher.saverRunning());
-  launcher.SaverEnded(SaverEnd{128 + 11});
-  EXPECT_EQ(host.retries, std::vector<Milliseconds>{300s});
+  launcher.SaverEnded(SaverEnd{0, 11});
+  EXPECT_EQ(host.retries, std::vector<Milliseconds>{300s}) << "a crash is a failure";
   launcher.RetryDue();
-  launcher.SaverEnded(SaverEnd{0});
-  EXPECT_EQ(launcher.failuresInARow(), 0);
+  launcher.SaverEnded(SaverEnd{0, 15});
+  EXPECT_EQ(launcher.failuresInARow(), 0) << "a saver that was asked to end did not fail";
   host.startWorks = false;
   host.retries.clear();
   launcher.Idle();

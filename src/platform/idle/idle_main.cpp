@@ -81,12 +81,14 @@ class SaverHost final : public LauncherHost {
   static void OnSaverEnded(GPid /*pid*/, gint status, gpointer data) {
     auto* self = static_cast<SaverHost*>(data);
     self->saver_ = -1;
-    const int end = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const SaverEnd end = WIFEXITED(status) ? SaverEnd{WEXITSTATUS(status), 0}
+                                           : SaverEnd{0, WTERMSIG(status)};
     const auto ran = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() -
                                                                       self->started_);
-    self->Say("saver ended (status " + std::to_string(end) + ", after " + std::to_string(ran.count()) +
-              " s)");
-    self->launcher_->SaverEnded(SaverEnd{end});
+    self->Say("saver ended (" +
+              (end.signal == 0 ? "status " + std::to_string(end.status) : "signal " + std::to_string(end.signal)) +
+              ", after " + std::to_string(ran.count()) + " s)");
+    self->launcher_->SaverEnded(end);
   }
 
   static gboolean OnRetry(gpointer data) {
