@@ -29,7 +29,8 @@ IdleCommandLine ParseIdleCommandLine(const std::vector<std::string_view>& argume
     if (argument.starts_with("-")) return fail("unknown option \"" + std::string(argument) + "\"");
     if (haveSeconds) return fail("more than one idle time given");
     int seconds = 0;
-    const auto [end, error] = std::from_chars(argument.data(), argument.data() + argument.size(), seconds);
+    const auto [end, error] =
+        std::from_chars(argument.data(), argument.data() + argument.size(), seconds);
     if (error != std::errc{} || end != argument.data() + argument.size() || seconds < 1 ||
         seconds > kMostIdleSeconds) {
       return fail("the idle time must be a whole number of seconds from 1 to " +

@@ -10,7 +10,9 @@ void IdleLauncher::Idle() {
   StartIfDue();
 }
 
-void IdleLauncher::Active() { idle_ = false; }
+void IdleLauncher::Active() {
+  idle_ = false;
+}
 
 void IdleLauncher::SetInhibited(bool inhibited) {
   inhibited_ = inhibited;
@@ -49,7 +51,8 @@ void IdleLauncher::Failed() {
   ++failures_;
   // 5 s, 10 s, 20 s ... never longer than the longest wait.
   const int doublings = std::min(failures_ - 1, 16);
-  const Milliseconds wait = std::min<Milliseconds>(kFirstBackOff * (1 << doublings), kLongestBackOff);
+  const Milliseconds wait =
+      std::min<Milliseconds>(kFirstBackOff * (1 << doublings), kLongestBackOff);
   waitingToRetry_ = true;
   host_.ArmRetry(wait);
 }

@@ -28,7 +28,9 @@ struct SaverEnd {
   // Whether it failed: an error status, or a crash. Ended by a hang-up, an interrupt or
   // a termination (POSIX's signals 1, 2 and 15), e.g. by a lock screen's script, it did
   // what was asked of it.
-  bool Failed() const { return signal == 0 ? status != 0 : signal != 1 && signal != 2 && signal != 15; }
+  bool Failed() const {
+    return signal == 0 ? status != 0 : signal != 1 && signal != 2 && signal != 15;
+  }
 };
 
 class IdleLauncher {

@@ -23,7 +23,8 @@ bool InhibitorBook::UnInhibit(const std::string& caller, std::uint32_t cookie) {
 }
 
 std::size_t InhibitorBook::CallerVanished(const std::string& caller) {
-  return std::erase_if(held_, [&caller](const auto& entry) { return entry.second.caller == caller; });
+  return std::erase_if(held_,
+                       [&caller](const auto& entry) { return entry.second.caller == caller; });
 }
 
 bool InhibitorBook::Holds(const std::string& caller) const {

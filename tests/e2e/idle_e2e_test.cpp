@@ -125,7 +125,8 @@ TEST_F(IdleLauncherTest, UnderSwayStartsAfterAnIdleSecondAgainAfterAKeyAndNeverO
 
   // A window whose idle inhibitor is on holds it off.
   environment.push_back("XDG_CONFIG_HOME=" + folder_);
-  Process window({"env", "-u", "DISPLAY", ZIMOKLAS_NATIVE_PATH}, environment, folder_ + "/window.log");
+  Process window({"env", "-u", "DISPLAY", ZIMOKLAS_NATIVE_PATH}, environment,
+                 folder_ + "/window.log");
   sway.Type({"a"});
   ASSERT_TRUE(WaitForEnd(2)) << Log();
   ASSERT_TRUE(sway.WaitForWindow("zimoklas", 10s)) << sway.Tree();
@@ -206,9 +207,9 @@ class Inhibitor {
   GVariant* Call(const char* method, GVariant* arguments) {
     if (connection_ == nullptr) return nullptr;
     return g_dbus_connection_call_sync(connection_, "org.freedesktop.ScreenSaver",
-                                       "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver",
-                                       method, arguments, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000,
-                                       nullptr, nullptr);
+                                       "/org/freedesktop/ScreenSaver",
+                                       "org.freedesktop.ScreenSaver", method, arguments, nullptr,
+                                       G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
   }
   GDBusConnection* connection_ = nullptr;
 };

@@ -28,7 +28,10 @@ class DbusScreenSaverService final : public ScreenSaverService {
  public:
   DbusScreenSaverService(GDBusConnection* bus, std::function<void(bool)> inhibited,
                          std::function<bool()> active, bool verbose)
-      : bus_(bus), inhibited_(std::move(inhibited)), active_(std::move(active)), verbose_(verbose) {}
+      : bus_(bus),
+        inhibited_(std::move(inhibited)),
+        active_(std::move(active)),
+        verbose_(verbose) {}
   DbusScreenSaverService(const DbusScreenSaverService&) = delete;
   DbusScreenSaverService& operator=(const DbusScreenSaverService&) = delete;
 
@@ -43,9 +46,9 @@ class DbusScreenSaverService final : public ScreenSaverService {
     // Asked without replacing anyone and without queueing: a desktop that has the name
     // keeps it.
     GVariant* reply = g_dbus_connection_call_sync(
-        bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
-        g_variant_new("(su)", kName, 4U /* DBUS_NAME_FLAG_DO_NOT_QUEUE */), G_VARIANT_TYPE("(u)"),
-        G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+        bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "RequestName", g_variant_new("(su)", kName, 4U /* DBUS_NAME_FLAG_DO_NOT_QUEUE */),
+        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
     guint result = 0;
     if (reply != nullptr) {
       g_variant_get(reply, "(u)", &result);
@@ -59,8 +62,8 @@ class DbusScreenSaverService final : public ScreenSaverService {
     static constexpr GDBusInterfaceVTable kVTable{OnCall, nullptr, nullptr, {}};
     // Programs use either path.
     for (const char* path : {"/org/freedesktop/ScreenSaver", "/ScreenSaver"}) {
-      objects_.push_back(g_dbus_connection_register_object(bus_, path, info_->interfaces[0], &kVTable,
-                                                           this, nullptr, nullptr));
+      objects_.push_back(g_dbus_connection_register_object(bus_, path, info_->interfaces[0],
+                                                           &kVTable, this, nullptr, nullptr));
     }
     return true;
   }
@@ -79,15 +82,16 @@ class DbusScreenSaverService final : public ScreenSaverService {
       const std::uint32_t cookie = self->book_.Inhibit(caller, application, reason);
       self->WatchCaller(caller);
       if (self->verbose_) {
-        std::fprintf(stderr, "zimoklas-idle: inhibited by %s (%s): cookie %u\n", application, reason,
-                     cookie);
+        std::fprintf(stderr, "zimoklas-idle: inhibited by %s (%s): cookie %u\n", application,
+                     reason, cookie);
       }
       g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", cookie));
     } else if (name == "UnInhibit") {
       guint cookie = 0;
       g_variant_get(parameters, "(u)", &cookie);
       if (!self->book_.UnInhibit(caller, cookie)) {
-        g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.InvalidArgs",
+        g_dbus_method_invocation_return_dbus_error(invocation,
+                                                   "org.freedesktop.DBus.Error.InvalidArgs",
                                                    "This caller holds no such cookie");
         return;
       }
@@ -103,8 +107,9 @@ class DbusScreenSaverService final : public ScreenSaverService {
 
   void WatchCaller(const std::string& caller) {
     if (callerWatches_.contains(caller)) return;
-    callerWatches_[caller] = g_bus_watch_name_on_connection(
-        bus_, caller.c_str(), G_BUS_NAME_WATCHER_FLAGS_NONE, nullptr, OnCallerVanished, this, nullptr);
+    callerWatches_[caller] =
+        g_bus_watch_name_on_connection(bus_, caller.c_str(), G_BUS_NAME_WATCHER_FLAGS_NONE, nullptr,
+                                       OnCallerVanished, this, nullptr);
   }
 
   // Stops watching a caller that holds no cookie any more.
@@ -120,7 +125,8 @@ class DbusScreenSaverService final : public ScreenSaverService {
     auto* self = static_cast<DbusScreenSaverService*>(data);
     const std::size_t dropped = self->book_.CallerVanished(name);
     if (self->verbose_ && dropped > 0) {
-      std::fprintf(stderr, "zimoklas-idle: %s left the bus; %zu cookie(s) dropped\n", name, dropped);
+      std::fprintf(stderr, "zimoklas-idle: %s left the bus; %zu cookie(s) dropped\n", name,
+                   dropped);
     }
     self->Forget(name);
     self->inhibited_(self->book_.inhibited());
@@ -146,8 +152,8 @@ std::unique_ptr<ScreenSaverService> OfferScreenSaverService(std::function<void(b
     why = "no session bus";
     return nullptr;
   }
-  auto service = std::make_unique<DbusScreenSaverService>(bus, std::move(inhibited), std::move(active),
-                                                          verbose);
+  auto service = std::make_unique<DbusScreenSaverService>(bus, std::move(inhibited),
+                                                          std::move(active), verbose);
   if (!service->Offer(why)) return nullptr;
   return service;
 }

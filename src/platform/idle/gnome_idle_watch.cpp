@@ -32,11 +32,11 @@ class GnomeIdleWatch final : public IdleWatch {
   }
 
   void Start() {
-    watchSignal_ = g_dbus_connection_signal_subscribe(bus_, kMutter, kMutter, "WatchFired", kMonitorPath,
-                                                      nullptr, G_DBUS_SIGNAL_FLAGS_NONE, OnWatchFired,
-                                                      this, nullptr);
-    nameWatch_ = g_bus_watch_name_on_connection(bus_, kMutter, G_BUS_NAME_WATCHER_FLAGS_NONE, nullptr,
-                                                OnMutterVanished, this, nullptr);
+    watchSignal_ = g_dbus_connection_signal_subscribe(
+        bus_, kMutter, kMutter, "WatchFired", kMonitorPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        OnWatchFired, this, nullptr);
+    nameWatch_ = g_bus_watch_name_on_connection(bus_, kMutter, G_BUS_NAME_WATCHER_FLAGS_NONE,
+                                                nullptr, OnMutterVanished, this, nullptr);
     sessionManager_ = HasOwner(bus_, kSessionManager);
     if (sessionManager_) {
       for (const char* signal : {"InhibitorAdded", "InhibitorRemoved"}) {
@@ -73,8 +73,9 @@ class GnomeIdleWatch final : public IdleWatch {
 
   static bool HasOwner(GDBusConnection* bus, const char* name) {
     GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-        g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
+        -1, nullptr, nullptr);
     gboolean owned = FALSE;
     if (reply != nullptr) {
       g_variant_get(reply, "(b)", &owned);
@@ -87,15 +88,17 @@ class GnomeIdleWatch final : public IdleWatch {
   GVariant* Call(const char* name, const char* path, const char* interface, const char* method,
                  GVariant* arguments) {
     GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(bus_, name, path, interface, method, arguments,
-                                                  nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+    GVariant* reply =
+        g_dbus_connection_call_sync(bus_, name, path, interface, method, arguments, nullptr,
+                                    G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
     if (error != nullptr) g_error_free(error);
     return reply;
   }
 
   // Mutter fires an idle watch each time the idle time reaches its interval.
   void SetIdleWatch(std::uint64_t interval) {
-    if (idleWatch_ != 0) Call(kMutter, kMonitorPath, kMutter, "RemoveWatch", g_variant_new("(u)", idleWatch_));
+    if (idleWatch_ != 0)
+      Call(kMutter, kMonitorPath, kMutter, "RemoveWatch", g_variant_new("(u)", idleWatch_));
     idleWatch_ = 0;
     if (GVariant* reply = Call(kMutter, kMonitorPath, kMutter, "AddIdleWatch",
                                g_variant_new("(t)", static_cast<guint64>(interval)))) {
@@ -124,8 +127,8 @@ class GnomeIdleWatch final : public IdleWatch {
   }
 
   static void OnWatchFired(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*path*/,
-                           const gchar* /*interface*/, const gchar* /*signal*/, GVariant* parameters,
-                           gpointer data) {
+                           const gchar* /*interface*/, const gchar* /*signal*/,
+                           GVariant* parameters, gpointer data) {
     auto* self = static_cast<GnomeIdleWatch*>(data);
     guint id = 0;
     g_variant_get(parameters, "(u)", &id);
@@ -142,9 +145,10 @@ class GnomeIdleWatch final : public IdleWatch {
     }
   }
 
-  static void OnInhibitorsChanged(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*path*/,
-                                  const gchar* /*interface*/, const gchar* /*signal*/,
-                                  GVariant* /*parameters*/, gpointer data) {
+  static void OnInhibitorsChanged(GDBusConnection* /*bus*/, const gchar* /*sender*/,
+                                  const gchar* /*path*/, const gchar* /*interface*/,
+                                  const gchar* /*signal*/, GVariant* /*parameters*/,
+                                  gpointer data) {
     static_cast<GnomeIdleWatch*>(data)->ReadInhibited();
   }
 

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -46,7 +47,8 @@ class SaverHost final : public LauncherHost {
     }
     saver_ = pid;
     started_ = std::chrono::steady_clock::now();
-    Say("idle for " + std::to_string(seconds_) + " s: saver started (pid " + std::to_string(pid) + ")");
+    Say("idle for " + std::to_string(seconds_) + " s: saver started (pid " + std::to_string(pid) +
+        ")");
     g_child_watch_add(pid, OnSaverEnded, this);
     return true;
   }
@@ -81,12 +83,13 @@ class SaverHost final : public LauncherHost {
   static void OnSaverEnded(GPid /*pid*/, gint status, gpointer data) {
     auto* self = static_cast<SaverHost*>(data);
     self->saver_ = -1;
-    const SaverEnd end = WIFEXITED(status) ? SaverEnd{WEXITSTATUS(status), 0}
-                                           : SaverEnd{0, WTERMSIG(status)};
-    const auto ran = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() -
-                                                                      self->started_);
+    const SaverEnd end =
+        WIFEXITED(status) ? SaverEnd{WEXITSTATUS(status), 0} : SaverEnd{0, WTERMSIG(status)};
+    const auto ran = std::chrono::duration_cast<std::chrono::seconds>(
+        std::chrono::steady_clock::now() - self->started_);
     self->Say("saver ended (" +
-              (end.signal == 0 ? "status " + std::to_string(end.status) : "signal " + std::to_string(end.signal)) +
+              (end.signal == 0 ? "status " + std::to_string(end.status)
+                               : "signal " + std::to_string(end.signal)) +
               ", after " + std::to_string(ran.count()) + " s)");
     self->launcher_->SaverEnded(end);
   }
@@ -104,16 +107,22 @@ class SaverHost final : public LauncherHost {
   std::chrono::steady_clock::time_point started_;
 };
 
-SaverHost* g_host = nullptr;
+// A signal that ends the launcher, and the saver it started first.
+struct EndSignal {
+  int signal;
+  SaverHost* host;
+};
 
 gboolean OnEndSignal(gpointer data) {
-  g_host->EndSaver();
-  posix::EndBySignal(GPOINTER_TO_INT(data));
+  const auto* end = static_cast<const EndSignal*>(data);
+  end->host->EndSaver();
+  posix::EndBySignal(end->signal);
 }
 
 // Whether a session bus can be reached without starting one.
 bool HaveSessionBus() {
-  if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address != nullptr && *address) {
+  if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+      address != nullptr && *address) {
     return true;
   }
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -143,21 +152,19 @@ int Run(const IdleCommandLine& line) {
     return 0;
   }
   SaverHost host(line.seconds, line.verbose);
-  g_host = &host;
   IdleLauncher launcher(host);
-  IdleEvents events{
-      [&launcher] { launcher.Idle(); },
-      [&launcher] { launcher.Active(); },
-      [&launcher, &host](bool inhibited) {
-        if (inhibited != launcher.inhibited()) host.Say(inhibited ? "inhibited" : "no longer inhibited");
-        launcher.SetInhibited(inhibited);
-      },
-      [&host](const std::string& what) {
-        host.EndSaver();
-        std::fprintf(stderr, "zimoklas-idle: %s\n", what.c_str());
-        std::fflush(stderr);
-        std::_Exit(1);
-      }};
+  IdleEvents events{[&launcher] { launcher.Idle(); }, [&launcher] { launcher.Active(); },
+                    [&launcher, &host](bool inhibited) {
+                      if (inhibited != launcher.inhibited())
+                        host.Say(inhibited ? "inhibited" : "no longer inhibited");
+                      launcher.SetInhibited(inhibited);
+                    },
+                    [&host](const std::string& what) {
+                      host.EndSaver();
+                      std::fprintf(stderr, "zimoklas-idle: %s\n", what.c_str());
+                      std::fflush(stderr);
+                      std::_Exit(1);
+                    }};
 
   // GNOME first, on X11 as on Wayland: its idle monitor knows the session's inhibitors.
   std::vector<std::string> tried;
@@ -177,9 +184,9 @@ int Run(const IdleCommandLine& line) {
     watch = StartX11IdleWatch(line.seconds, events, why);
     tried.push_back(why);
     if (watch && bus) {
-      service = OfferScreenSaverService(
-          [&launcher](bool inhibited) { launcher.SetInhibited(inhibited); },
-          [&host] { return host.saverRunning(); }, line.verbose, why);
+      service =
+          OfferScreenSaverService([&launcher](bool inhibited) { launcher.SetInhibited(inhibited); },
+                                  [&host] { return host.saverRunning(); }, line.verbose, why);
       host.Say(service ? "inhibitors: this launcher owns org.freedesktop.ScreenSaver"
                        : "inhibitors: not offered, " + why);
     }
@@ -190,11 +197,11 @@ int Run(const IdleCommandLine& line) {
     std::fprintf(stderr, "zimoklas-idle: no idle detection here (%s)\n", text.c_str());
     return 2;
   }
-  host.Say("idle detection: " + watch->Mechanism() + "; idle time " + std::to_string(line.seconds) + " s");
+  host.Say("idle detection: " + watch->Mechanism() + "; idle time " + std::to_string(line.seconds) +
+           " s");
   host.Attach(launcher, *watch);
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-    g_unix_signal_add(signal, OnEndSignal, GINT_TO_POINTER(signal));
-  }
+  std::array<EndSignal, 3> ends{{{SIGTERM, &host}, {SIGINT, &host}, {SIGHUP, &host}}};
+  for (EndSignal& end : ends) g_unix_signal_add(end.signal, OnEndSignal, &end);
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
   g_main_loop_run(loop);
   return 0;

@@ -9,8 +9,8 @@
 namespace zimoklas::idle {
 
 struct IdleEvents {
-  std::function<void()> idle;    // the seat has been idle for the set time
-  std::function<void()> active;  // input came after that
+  std::function<void()> idle;                     // the seat has been idle for the set time
+  std::function<void()> active;                   // input came after that
   std::function<void(bool inhibited)> inhibited;  // the desktop's own inhibitors changed
   // The display, compositor or desktop is gone; says which, in a few words.
   std::function<void(const std::string& what)> lost;

@@ -19,7 +19,8 @@ namespace {
 
 class WaylandIdleWatch final : public IdleWatch {
  public:
-  WaylandIdleWatch(int seconds, IdleEvents events) : timeout_(seconds * 1000U), events_(std::move(events)) {}
+  WaylandIdleWatch(int seconds, IdleEvents events)
+      : timeout_(seconds * 1000U), events_(std::move(events)) {}
   WaylandIdleWatch(const WaylandIdleWatch&) = delete;
   WaylandIdleWatch& operator=(const WaylandIdleWatch&) = delete;
 
@@ -59,14 +60,17 @@ class WaylandIdleWatch final : public IdleWatch {
       return false;
     }
     CreateNotification();
-    source_ = g_unix_fd_add(wl_display_get_fd(display_),
-                            static_cast<GIOCondition>(G_IO_IN | G_IO_ERR | G_IO_HUP), OnReadable, this);
+    source_ =
+        g_unix_fd_add(wl_display_get_fd(display_),
+                      static_cast<GIOCondition>(G_IO_IN | G_IO_ERR | G_IO_HUP), OnReadable, this);
     return Flush();
   }
 
   std::string Mechanism() const override {
-    return kdeTimeout_ != nullptr ? "Wayland org_kde_kwin_idle (counts idle inhibitors)"
-                                  : "Wayland ext-idle-notify-v1 (honours idle inhibitors)";
+#ifdef ZIMOKLAS_HAVE_EXT_IDLE_NOTIFY
+    if (notifier_ != nullptr) return "Wayland ext-idle-notify-v1 (honours idle inhibitors)";
+#endif
+    return "Wayland org_kde_kwin_idle (counts idle inhibitors)";
   }
 
   void Rearm() override {

@@ -37,7 +37,8 @@ XSyncValue MakeValue(std::int64_t value) {
 
 class X11IdleWatch final : public IdleWatch {
  public:
-  X11IdleWatch(int seconds, IdleEvents events) : timeout_(seconds * 1000LL), events_(std::move(events)) {}
+  X11IdleWatch(int seconds, IdleEvents events)
+      : timeout_(seconds * 1000LL), events_(std::move(events)) {}
   X11IdleWatch(const X11IdleWatch&) = delete;
   X11IdleWatch& operator=(const X11IdleWatch&) = delete;
 
@@ -66,8 +67,9 @@ class X11IdleWatch final : public IdleWatch {
       return false;
     }
     if (!screenSaver_) Rearm();
-    source_ = g_unix_fd_add(ConnectionNumber(display_),
-                            static_cast<GIOCondition>(G_IO_IN | G_IO_ERR | G_IO_HUP), OnReadable, this);
+    source_ =
+        g_unix_fd_add(ConnectionNumber(display_),
+                      static_cast<GIOCondition>(G_IO_IN | G_IO_ERR | G_IO_HUP), OnReadable, this);
     XFlush(display_);
     DrainSoon();
     return true;
@@ -123,7 +125,8 @@ class X11IdleWatch final : public IdleWatch {
     screenSaver_ = true;
     screenSaverEventBase_ = eventBase;
     XGetScreenSaver(display_, &savedTimeout_, &savedInterval_, &savedBlanking_, &savedExposures_);
-    XSetScreenSaver(display_, static_cast<int>(timeout_ / 1000), 0, DontPreferBlanking, AllowExposures);
+    XSetScreenSaver(display_, static_cast<int>(timeout_ / 1000), 0, DontPreferBlanking,
+                    AllowExposures);
     XScreenSaverSelectInput(display_, DefaultRootWindow(display_), ScreenSaverNotifyMask);
     return true;
   }
