@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <thread>
 
@@ -145,16 +146,46 @@ TEST_F(IdleLauncherTest, UnderSwayStartsAfterAnIdleSecondAgainAfterAKeyAndNeverO
   EXPECT_GT(sway.Capture().CountColour(kSwayBackground), 0) << "the saver outlived its launcher";
 }
 
-TEST_F(IdleLauncherTest, UnderGnomeStartsThroughMuttersIdleMonitorAndAgainAfterAKey) {
+TEST_F(IdleLauncherTest, UnderGnomeStartsThroughMuttersIdleMonitorAgainAfterAKeyNotWhileInhibited) {
   HeadlessGnome gnome;
   if (Stop(gnome.missing())) return;
   // The launcher and its saver run as the shell's account, which reads this folder.
   fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                fs::perms::others_read | fs::perms::others_exec);
+  // GNOME's session manager with a session of no programs, for its idle inhibitors.
+  const std::string sessions = folder_ + "/data/gnome-session/sessions";
+  fs::create_directories(sessions);
+  std::ofstream(sessions + "/zimoklas.session") << "[GNOME Session]\nName=Zimoklas test\n"
+                                                   "RequiredComponents=\n";
+  fs::permissions(folder_ + "/data", fs::perms::all, fs::perm_options::add);
+  const auto asShell = [&gnome](std::vector<std::string> words) {
+    std::vector<std::string> argv = gnome.AsShellUser();
+    argv.insert(argv.end(), words.begin(), words.end());
+    return argv;
+  };
+  Process session(
+      asShell({"XDG_DATA_DIRS=" + folder_ + "/data:/usr/share", "GSETTINGS_BACKEND=memory",
+               "DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + gnome.runtimeDir() + "/system_bus",
+               "/usr/libexec/gnome-session-binary", "--builtin", "--session=zimoklas",
+               "--disable-acceleration-check"}),
+      {}, folder_ + "/session.log");
+  bool managed = false;
+  for (int i = 0; i < 50 && !managed; ++i) {
+    Process probe(asShell({"gdbus", "introspect", "--session", "--dest", "org.gnome.SessionManager",
+                           "--object-path", "/org/gnome/SessionManager"}),
+                  {}, "/dev/null");
+    managed = probe.WaitForExit(5s) == std::optional<int>(0);
+    if (!managed) std::this_thread::sleep_for(200ms);
+  }
+  ASSERT_TRUE(managed) << ReadFile(folder_ + "/session.log");
+
   const auto started = Clock::now();
   StartLauncher(gnome.ClientEnvironment(), gnome.AsShellUser());
   ExpectStartAfterOneIdleSecond(1, started);
-  EXPECT_NE(Log().find("idle detection: GNOME org.gnome.Mutter.IdleMonitor"), std::string::npos)
+  EXPECT_NE(
+      Log().find("idle detection: GNOME org.gnome.Mutter.IdleMonitor watches, inhibitors from "
+                 "org.gnome.SessionManager"),
+      std::string::npos)
       << Log();
   std::this_thread::sleep_for(2s);
   const auto typed = Clock::now();
@@ -163,6 +194,21 @@ TEST_F(IdleLauncherTest, UnderGnomeStartsThroughMuttersIdleMonitorAndAgainAfterA
   ExpectStartAfterOneIdleSecond(2, typed);
   std::this_thread::sleep_for(1500ms);
   EXPECT_EQ(Starts(), 2) << Log();
+
+  // A program that inhibits idleness for 6 s holds the saver off until it ends.
+  Process film(asShell({"gnome-session-inhibit", "--inhibit", "idle", "sleep", "6"}), {},
+               folder_ + "/inhibit.log");
+  std::this_thread::sleep_for(1s);
+  gnome.Keys({kKeyA});
+  ASSERT_TRUE(WaitForEnd(2)) << Log();
+  std::this_thread::sleep_for(3s);
+  EXPECT_EQ(Starts(), 2) << "the saver started while GNOME's session was inhibited:\n" << Log();
+  EXPECT_TRUE(WaitForStart(3, Clock::now(), 8s).has_value()) << Log();
+  // The launcher heard it from the session manager, and heard it end.
+  const std::string text = Log();
+  EXPECT_LT(text.find("zimoklas-idle: inhibited\n"),
+            text.find("zimoklas-idle: no longer inhibited\n"))
+      << text;
 }
 
 // A program that inhibits idleness through org.freedesktop.ScreenSaver, on a bus
