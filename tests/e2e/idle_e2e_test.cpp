@@ -1,7 +1,9 @@
 // zimoklas-idle on the desktops it serves: it starts the saver after the idle time,
 // starts it again after the next idle period once a key has ended it, and holds off
 // while something inhibits idleness; headless sway (KDE's idle protocol, a window's idle
-// inhibitor) and Xvfb (the XSync idle counter, its own org.freedesktop.ScreenSaver).
+// inhibitor), KWin (ext-idle-notify-v1), GNOME (Mutter's idle monitor, the session
+// manager's inhibitors) and Xvfb (the XSync idle counter, its own
+// org.freedesktop.ScreenSaver).
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -144,6 +146,15 @@ TEST_F(IdleLauncherTest, UnderSwayStartsAfterAnIdleSecondAgainAfterAKeyAndNeverO
   EXPECT_EQ(launcher_->WaitForExit(10s), std::optional<int>(128 + SIGTERM));
   std::this_thread::sleep_for(500ms);
   EXPECT_GT(sway.Capture().CountColour(kSwayBackground), 0) << "the saver outlived its launcher";
+}
+
+TEST_F(IdleLauncherTest, UnderKWinStartsThroughExtIdleNotify) {
+  HeadlessKWin kwin(1280, 720, "1");
+  if (Stop(kwin.missing())) return;
+  const auto started = Clock::now();
+  StartLauncher(kwin.ClientEnvironment());
+  ExpectStartAfterOneIdleSecond(1, started);
+  EXPECT_NE(Log().find("idle detection: Wayland ext-idle-notify-v1"), std::string::npos) << Log();
 }
 
 TEST_F(IdleLauncherTest, UnderGnomeStartsThroughMuttersIdleMonitorAgainAfterAKeyNotWhileInhibited) {
