@@ -180,8 +180,7 @@ TEST_F(IdleLauncherTest, UnderGnomeStartsThroughMuttersIdleMonitorAgainAfterAKey
   Process session(
       asShell({"XDG_DATA_DIRS=" + folder_ + "/data:/usr/share", "GSETTINGS_BACKEND=memory",
                "DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + gnome.runtimeDir() + "/system_bus",
-               "/usr/libexec/gnome-session-binary", "--builtin", "--session=zimoklas",
-               "--disable-acceleration-check"}),
+               kSessionManager, "--builtin", "--session=zimoklas", "--disable-acceleration-check"}),
       {}, folder_ + "/session.log");
   bool managed = false;
   for (int i = 0; i < 50 && !managed; ++i) {
