@@ -146,6 +146,16 @@ TEST_F(IdleLauncherTest, UnderSwayStartsAfterAnIdleSecondAgainAfterAKeyAndNeverO
   EXPECT_EQ(launcher_->WaitForExit(10s), std::optional<int>(128 + SIGTERM));
   std::this_thread::sleep_for(500ms);
   EXPECT_GT(sway.Capture().CountColour(kSwayBackground), 0) << "the saver outlived its launcher";
+
+  // A lost compositor ends the launcher with status 1 and one line saying so.
+  StartLauncher(sway.ClientEnvironment());
+  for (int i = 0; i < 100 && Occurrences(Log(), "idle detection") < 2; ++i) {
+    std::this_thread::sleep_for(50ms);
+  }
+  sway.Kill();
+  EXPECT_EQ(launcher_->WaitForExit(10s), std::optional<int>(1)) << Log();
+  EXPECT_NE(Log().find("zimoklas-idle: the Wayland compositor has gone\n"), std::string::npos)
+      << Log();
 }
 
 TEST_F(IdleLauncherTest, UnderKWinStartsThroughExtIdleNotify) {
