@@ -234,6 +234,41 @@ TEST_F(IdleLauncherTest, UnderGnomeStartsThroughMuttersIdleMonitorAgainAfterAKey
       << text;
 }
 
+TEST_F(IdleLauncherTest, UnderGnomeOnX11StartsThroughMuttersIdleMonitorAndAgainAfterAKey) {
+  // An Xvfb of the test's own that outlives its first clients, as gnome-shell --x11 needs.
+  std::string name;
+  std::unique_ptr<Process> xvfb;
+  for (int n = 170; n < 190 && !xvfb; ++n) {
+    if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) ||
+        fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) {
+      continue;
+    }
+    name = ":" + std::to_string(n);
+    xvfb = std::make_unique<Process>(std::vector<std::string>{"Xvfb", name, "-noreset", "-nolisten",
+                                                              "tcp", "-screen", "0", "1280x720x24"},
+                                     std::vector<std::string>{}, folder_ + "/xvfb.log");
+  }
+  for (int i = 0; i < 100 && !fs::exists("/tmp/.X11-unix/X" + name.substr(1)); ++i) {
+    std::this_thread::sleep_for(50ms);
+  }
+  const auto gnome = HeadlessGnome::OnX11(name);
+  if (Stop(gnome->missing())) return;
+  Screen screen(name);
+  ASSERT_TRUE(screen.ok());
+  fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
+  const auto started = Clock::now();
+  StartLauncher(gnome->ClientEnvironment(), gnome->AsShellUser());
+  ExpectStartAfterOneIdleSecond(1, started);
+  EXPECT_NE(Log().find("idle detection: GNOME org.gnome.Mutter.IdleMonitor"), std::string::npos)
+      << Log();
+  ASSERT_TRUE(screen.WaitForWindow(kSceneTitle, 5s)) << Log();
+  const auto typed = Clock::now();
+  screen.TapKey("a");
+  ASSERT_TRUE(WaitForEnd(1)) << Log();
+  ExpectStartAfterOneIdleSecond(2, typed);
+}
+
 // A program that inhibits idleness through org.freedesktop.ScreenSaver, on a bus
 // connection of its own.
 class Inhibitor {
