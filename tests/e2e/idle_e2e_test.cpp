@@ -299,6 +299,26 @@ class Inhibitor {
     if (reply != nullptr) g_variant_unref(reply);
     return reply != nullptr;
   }
+  // Takes a bus name as a desktop's own service does; true when it is this program's.
+  bool Own(const char* name) {
+    GVariant* reply = Bus("RequestName", g_variant_new("(su)", name, 0U));
+    guint32 result = 0;
+    if (reply != nullptr) {
+      g_variant_get(reply, "(u)", &result);
+      g_variant_unref(reply);
+    }
+    return result == 1;  // the primary owner
+  }
+  // Whether this program owns `name`.
+  bool Owns(const char* name) {
+    GVariant* reply = Bus("GetNameOwner", g_variant_new("(s)", name));
+    if (reply == nullptr) return false;
+    const gchar* owner = nullptr;
+    g_variant_get(reply, "(&s)", &owner);
+    const bool mine = std::string(owner) == g_dbus_connection_get_unique_name(connection_);
+    g_variant_unref(reply);
+    return mine;
+  }
   // Leaves the bus, as a player that quits or crashes does.
   void Leave() {
     if (connection_ == nullptr) return;
@@ -308,6 +328,11 @@ class Inhibitor {
   }
 
  private:
+  GVariant* Bus(const char* method, GVariant* arguments) {
+    return g_dbus_connection_call_sync(connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                       "org.freedesktop.DBus", method, arguments, nullptr,
+                                       G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+  }
   GVariant* Call(const char* method, GVariant* arguments) {
     if (connection_ == nullptr) return nullptr;
     return g_dbus_connection_call_sync(connection_, "org.freedesktop.ScreenSaver",
@@ -378,6 +403,21 @@ TEST_F(IdleLauncherTest, OnXvfbStartsAfterTheIdleTimeAndAnInhibitorHoldsItOffUnt
   EXPECT_EQ(launcher_->WaitForExit(10s), std::optional<int>(1)) << Log();
   const std::string text = Log();
   EXPECT_NE(text.find("zimoklas-idle: the X display has gone\n"), std::string::npos) << text;
+
+  // Where a desktop owns org.freedesktop.ScreenSaver, the launcher leaves the name to it.
+  VirtualDisplay other;
+  ASSERT_TRUE(other.ok());
+  Inhibitor desktop(bus);
+  ASSERT_TRUE(desktop.Own("org.freedesktop.ScreenSaver"));
+  StartLauncher({"DISPLAY=" + other.name(), "DBUS_SESSION_BUS_ADDRESS=" + bus,
+                 "XDG_RUNTIME_DIR=" + folder_ + "/runtime"});
+  for (int i = 0; i < 100 && Occurrences(Log(), "idle detection") < 2; ++i) {
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_NE(Log().find("inhibitors: not offered, another program owns org.freedesktop.ScreenSaver"),
+            std::string::npos)
+      << Log();
+  EXPECT_TRUE(desktop.Owns("org.freedesktop.ScreenSaver"));
 }
 
 }  // namespace
