@@ -7,6 +7,11 @@ include(GNUInstallDirs)
 set(ZIMOKLAS_LINUX_RESOURCES ${PROJECT_SOURCE_DIR}/resources/linux)
 
 install(TARGETS zimoklas RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The launcher that starts the saver after idle time: its systemd user unit, and the
+# autostart entry of sessions without systemd, which XDG looks for in /etc/xdg only.
+install(TARGETS zimoklas-idle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${ZIMOKLAS_LINUX_RESOURCES}/zimoklas-idle.service DESTINATION lib/systemd/user)
+install(FILES ${ZIMOKLAS_LINUX_RESOURCES}/zimoklas-idle.desktop DESTINATION /etc/xdg/autostart)
 
 # xscreensaver looks for its hacks in libexec/xscreensaver; a relative link keeps the
 # tree relocatable.
@@ -31,8 +36,13 @@ set(manual_gz ${CMAKE_CURRENT_BINARY_DIR}/zimoklas.6.gz)
 add_custom_command(OUTPUT ${manual_gz}
   COMMAND gzip -9nc ${ZIMOKLAS_LINUX_RESOURCES}/zimoklas.6 > ${manual_gz}
   DEPENDS ${ZIMOKLAS_LINUX_RESOURCES}/zimoklas.6 VERBATIM)
-add_custom_target(zimoklas_compressed_docs ALL DEPENDS ${changelog_gz} ${manual_gz})
+set(idle_manual_gz ${CMAKE_CURRENT_BINARY_DIR}/zimoklas-idle.1.gz)
+add_custom_command(OUTPUT ${idle_manual_gz}
+  COMMAND gzip -9nc ${ZIMOKLAS_LINUX_RESOURCES}/zimoklas-idle.1 > ${idle_manual_gz}
+  DEPENDS ${ZIMOKLAS_LINUX_RESOURCES}/zimoklas-idle.1 VERBATIM)
+add_custom_target(zimoklas_compressed_docs ALL DEPENDS ${changelog_gz} ${manual_gz} ${idle_manual_gz})
 install(FILES ${manual_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES ${idle_manual_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${ZIMOKLAS_LINUX_RESOURCES}/copyright ${changelog_gz}
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zimoklas)
 
@@ -46,7 +56,8 @@ set(CPACK_PACKAGE_DESCRIPTION
   "Rockets burst into coloured sparks, snow falls in the colour you choose, and\n"
   "the date and time, a greeting and a large P.F. line with the current year\n"
   "stand over the scene. Runs on its own (zimoklas /s) or as a module of\n"
-  "xscreensaver.")
+  "xscreensaver. zimoklas-idle starts it after idle time on any desktop:\n"
+  "systemctl --user enable --now zimoklas-idle")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -59,6 +70,9 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS xscreensaver)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+# The autostart entry is the one file in /etc: a configuration file the user may change.
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/debian/conffiles "/etc/xdg/autostart/zimoklas-idle.desktop\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_BINARY_DIR}/debian/conffiles)
 
 # The RPM (cpack -G RPM) holds the same files; rpmbuild computes its dependencies from
 # the program's libraries. Folders that the system's own packages own stay theirs.
@@ -75,7 +89,12 @@ set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 # for Recommends, and this text lands in the spec's preamble.
 set(CPACK_RPM_SPEC_MORE_DEFINE "%define _build_id_links none\nRecommends: font(liberationsans)")
 set(CPACK_RPM_COMPRESSION_TYPE xz)
+set(CPACK_RPM_USER_FILELIST "%config(noreplace) /etc/xdg/autostart/zimoklas-idle.desktop")
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
+  /etc /etc/xdg /etc/xdg/autostart
+  ${CPACK_PACKAGING_INSTALL_PREFIX}/lib ${CPACK_PACKAGING_INSTALL_PREFIX}/lib/systemd
+  ${CPACK_PACKAGING_INSTALL_PREFIX}/lib/systemd/user
+  ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1
   ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}
   ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver
   ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/xscreensaver

@@ -96,7 +96,7 @@ HeadlessSway::~HeadlessSway() {
   fs::remove_all(runtimeDir_);
   // The tools' output lies beside the folder; the compositor's log stays when a test
   // failed, for a person to read.
-  for (const char* file : {"-grim.log", "-wtype.log", "-tree.json", "-shot.ppm"}) {
+  for (const char* file : {"-grim.log", "-wtype.log", "-tree.json", "-shot.ppm", "-swaymsg.log"}) {
     fs::remove(runtimeDir_ + file);
   }
   if (!::testing::Test::HasFailure()) fs::remove(runtimeDir_ + "-sway.log");
@@ -138,14 +138,22 @@ void HeadlessSway::Type(const std::vector<std::string>& arguments) {
   Run(argv, runtimeDir_ + "-wtype.log");
 }
 
-std::string HeadlessSway::Tree() {
+std::string HeadlessSway::SwaySocket() const {
   std::string socket;
   for (const auto& entry : fs::directory_iterator(runtimeDir_)) {
     if (entry.path().filename().string().rfind("sway-ipc.", 0) == 0) socket = entry.path();
   }
+  return "SWAYSOCK=" + socket;
+}
+
+std::string HeadlessSway::Tree() {
   const std::string output = runtimeDir_ + "-tree.json";
-  Run({"swaymsg", "-t", "get_tree"}, output, {"SWAYSOCK=" + socket});
+  Run({"swaymsg", "-t", "get_tree"}, output, {SwaySocket()});
   return ReadFile(output);
+}
+
+int HeadlessSway::Command(const std::string& command) {
+  return Run({"swaymsg", command}, runtimeDir_ + "-swaymsg.log", {SwaySocket()});
 }
 
 bool HeadlessSway::WaitForWindow(const std::string& name, Milliseconds timeout) {
