@@ -22,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/glib/printable.hpp"
+
 namespace zimoklas::glib {
 namespace {
 
@@ -289,30 +291,6 @@ std::optional<SaveFailure> SaveKeyFile(const std::string& path, std::string_view
   Fd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) fsync(dir.get());
   return std::nullopt;
-}
-
-// Text for a terminal or a log: control characters, and bytes that are not UTF-8, become
-// \xNN escapes, so a path can neither move the cursor nor recolour a daemon's log.
-std::string Printable(std::string_view text) {
-  const bool utf8 = g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr);
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    // U+0080..U+009F, the C1 controls, are C2 80..C2 9F in UTF-8.
-    const bool c1 = utf8 && byte == 0xC2 && i + 1 < text.size() &&
-                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-    if (byte >= 0x20 && byte != 0x7F && (byte < 0x80 || utf8) && !c1) {
-      out += text[i];
-      continue;
-    }
-    if (c1) ++i;
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const auto shown = static_cast<unsigned char>(text[i]);
-    out += "\\x";
-    out += kHex[shown >> 4];
-    out += kHex[shown & 0xF];
-  }
-  return out;
 }
 
 bool Absolute(std::string_view path) {
