@@ -223,8 +223,31 @@ bool WriteAllBytes(int fd, const char* data, std::size_t size) {
   return true;
 }
 
+// Keeps the file at `path`, which a save could not read, under a fresh name beside it
+// (<file>.unreadable, then .unreadable.2 and on), never over an earlier copy. A second
+// link is made; where none can be (a file system without them, another user's file),
+// the file itself moves and `moved` is set. The name, or nullopt with errno set.
+std::optional<std::string> KeepUnreadable(const std::string& path, bool& moved) {
+  constexpr int kMaxCopies = 1000;
+  for (int n = 1; n <= kMaxCopies; ++n) {
+    std::string name = path + ".unreadable";
+    if (n > 1) name += "." + std::to_string(n);
+    moved = false;
+    if (link(path.c_str(), name.c_str()) == 0) return name;
+    if (errno == EEXIST) continue;
+    moved = true;
+    if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
+      return name;
+    }
+    if (errno != EEXIST) return std::nullopt;
+  }
+  errno = EEXIST;
+  return std::nullopt;
+}
+
 // Replaces the file at `path` by one that holds the old file's groups, keys and comments
-// with the entries set in `group`. The new file is written beside the old one (0600, in
+// with the entries set in `group`. An old file that cannot be read as a key file is kept
+// beside it first, and stderr says so. The new file is written beside the old one (0600, in
 // a folder made 0700), flushed to disk and renamed over it, so the file holds either the
 // old or the new values whatever happens, and a link planted at the path is replaced,
 // never written through. Nothing is changed when it fails.
@@ -253,9 +276,14 @@ std::optional<SaveFailure> SaveKeyFile(const std::string& path, std::string_view
   RemoveStaleTempFiles(folder, prefix);
 
   KeyFilePtr file = NewKeyFile();
-  std::string ignored;
-  // What is there and is not a key file the store can read is replaced by a fresh one.
-  if (LoadKeyFile(path, file.get(), ignored) != Load::Loaded) file = NewKeyFile();
+  std::string why;
+  // What is there and is not a key file the store can read is replaced by a fresh one;
+  // a folder stays, and the rename refuses the save.
+  const Load load = LoadKeyFile(path, file.get(), why);
+  if (load != Load::Loaded) file = NewKeyFile();
+  struct stat old {};
+  const bool keep =
+      load == Load::Ignored && lstat(path.c_str(), &old) == 0 && !S_ISDIR(old.st_mode);
   const std::string groupName(group);
   for (const Setting& entry : entries) {
     const std::string key(entry.key);
@@ -282,7 +310,22 @@ std::optional<SaveFailure> SaveKeyFile(const std::string& path, std::string_view
   };
   if (!WriteAllBytes(fd.get(), text.data(), text.size())) return fail("cannot write ");
   if (!Step() || fsync(fd.get()) != 0) return fail("cannot flush ");
-  if (!Step() || rename(tempName.c_str(), path.c_str()) != 0) return fail("cannot replace ");
+  bool moved = false;
+  const std::optional<std::string> kept = keep ? KeepUnreadable(path, moved) : std::nullopt;
+  if (keep && !kept) return fail("cannot keep a copy of the unreadable ");
+  if (!Step() || rename(tempName.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    if (kept && moved) rename(kept->c_str(), path.c_str());
+    if (kept && !moved) unlink(kept->c_str());
+    errno = error;
+    return fail("cannot replace ");
+  }
+  if (kept) {
+    const std::string line = "zimoklas: the settings file " + Printable(path) +
+                             " could not be read (" + why + "), so it is kept as " +
+                             Printable(*kept) + " and the settings are saved in a new file\n";
+    std::fputs(line.c_str(), stderr);
+  }
   // The lock goes with the descriptor; the file now has its final name.
   fd.Close();
   // Makes the rename itself durable. The new file is in place whatever this says, so a
