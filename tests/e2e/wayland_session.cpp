@@ -138,14 +138,22 @@ void HeadlessSway::Type(const std::vector<std::string>& arguments) {
   Run(argv, runtimeDir_ + "-wtype.log");
 }
 
-std::string HeadlessSway::Tree() {
+std::string HeadlessSway::SwaySock() const {
   std::string socket;
   for (const auto& entry : fs::directory_iterator(runtimeDir_)) {
     if (entry.path().filename().string().rfind("sway-ipc.", 0) == 0) socket = entry.path();
   }
+  return "SWAYSOCK=" + socket;
+}
+
+std::string HeadlessSway::Tree() {
   const std::string output = runtimeDir_ + "-tree.json";
-  Run({"swaymsg", "-t", "get_tree"}, output, {"SWAYSOCK=" + socket});
+  Run({"swaymsg", "-t", "get_tree"}, output, {SwaySock()});
   return ReadFile(output);
+}
+
+bool HeadlessSway::Command(const std::string& command) {
+  return Run({"swaymsg", command}, runtimeDir_ + "-command.json", {SwaySock()}) == 0;
 }
 
 bool HeadlessSway::WaitForWindow(const std::string& name, Milliseconds timeout) {

@@ -33,6 +33,8 @@ class HeadlessSway {
   void Type(const std::vector<std::string>& arguments);
   // The window tree as swaymsg prints it (JSON).
   std::string Tree();
+  // Runs a sway command ("output HEADLESS-1 resolution 800x600"); true when it succeeded.
+  bool Command(const std::string& command);
   // Waits until a window with this title (or app id) is in the tree.
   bool WaitForWindow(const std::string& name, Milliseconds timeout);
   // Ends the compositor, as a crash or a logout would.
@@ -41,6 +43,8 @@ class HeadlessSway {
  private:
   int Run(const std::vector<std::string>& argv, const std::string& output,
           std::vector<std::string> environment = {});
+  // The compositor's IPC socket, as SWAYSOCK=...
+  std::string SwaySock() const;
 
   std::string missing_;
   std::string runtimeDir_;
