@@ -134,7 +134,7 @@ TEST(SceneTextTest, HugeClustersAreCutIntoPiecesAndTheLineShowsAcrossTheScreen) 
     surface.Paint(scene, {0, 0, kWidth, kHeight});
     const int top = static_cast<int>(second.top);
     const int bottom = top + static_cast<int>(second.height);
-    EXPECT_GT(surface.BlueInk(860, top - 100, 1060, bottom), 500);
+    EXPECT_GT(surface.BlueInk(860, std::max(0, top - 100), 1060, bottom), 500);
     if (line != &chain) continue;
     const float letter = scene.text.Measure(second.design->font, "W").width;
     EXPECT_NEAR(second.width, letter * 250000, second.width * 0.01f);
