@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/pango/pango_fonts.hpp"
@@ -194,12 +195,21 @@ struct SceneText::Impl {
           pango_layout_get_line_readonly(layout, 0)->resolved_dir == PANGO_DIRECTION_RTL;
     }
     const bool whole = line.pieces.size() == 1;
+    const Piece* previous = nullptr;
     for (Piece& piece : line.pieces) {
-      Lay(line, piece, whole);
-      const PangoRectangle logical = Logical();
-      piece.width = ToPixels(logical.width);
+      // A piece like the one before it (the parts of a cut cluster) has its width.
+      const std::string_view text(line.text.c_str() + piece.start, piece.length);
+      if (previous != nullptr &&
+          text == std::string_view(line.text.c_str() + previous->start, previous->length)) {
+        piece.width = previous->width;
+      } else {
+        Lay(line, piece, whole);
+        const PangoRectangle logical = Logical();
+        piece.width = ToPixels(logical.width);
+        line.height = std::max(line.height, ToPixels(logical.height));
+      }
       line.width += piece.width;
-      line.height = std::max(line.height, ToPixels(logical.height));
+      previous = &piece;
     }
     return line;
   }
