@@ -96,7 +96,7 @@ HeadlessSway::~HeadlessSway() {
   fs::remove_all(runtimeDir_);
   // The tools' output lies beside the folder; the compositor's log stays when a test
   // failed, for a person to read.
-  for (const char* file : {"-grim.log", "-wtype.log", "-tree.json", "-shot.ppm"}) {
+  for (const char* file : {"-grim.log", "-wtype.log", "-tree.json", "-command.json", "-shot.ppm"}) {
     fs::remove(runtimeDir_ + file);
   }
   if (!::testing::Test::HasFailure()) fs::remove(runtimeDir_ + "-sway.log");
