@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "scene_cost: %s\n", virtualDisplay.error().c_str());
     return 1;
   }
-  const x11::EndingSignals signals;
+  x11::EndingSignals signals;
   Display* display = x11::OpenDisplay();
   if (display == nullptr) {
     std::fprintf(stderr, "scene_cost: cannot open %s\n", virtualDisplay.name().c_str());

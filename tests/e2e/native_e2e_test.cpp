@@ -1,8 +1,12 @@
 // The native zimoklas as a user meets it on X11: the scene with the stored settings, the
 // inputs that end it and those that do not, the preview switch, the primary monitor, the
 // command line's own switches, and a display that goes away under it.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -10,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "e2e_harness.hpp"
 #include "saver_scene.hpp"
@@ -196,7 +201,7 @@ TEST_F(NativeSaverTest, PreviewEndsAtOnceAndMapsNoWindow) {
   EXPECT_EQ(windowsSeen, 0) << "/p mapped a window";
 }
 
-TEST_F(NativeSaverTest, VersionHelpAndABadWindowIdAnswerWithoutADisplay) {
+TEST_F(NativeSaverTest, VersionHelpABadWindowIdAndOutsideNamesAnswerEscapedWithoutADisplay) {
   const std::vector<std::string> noDisplay = {"DISPLAY=:999"};
   auto version = Start({"--version"}, noDisplay);
   EXPECT_EQ(version->WaitForExit(2s), 0);
@@ -212,6 +217,22 @@ TEST_F(NativeSaverTest, VersionHelpAndABadWindowIdAnswerWithoutADisplay) {
 
   auto bad = Start({"--window-id", "0x12zz"}, noDisplay);
   EXPECT_EQ(bad->WaitForExit(2s), 2);
+
+  // Window ids and display names from outside reach stderr escaped.
+  const std::string red = "\x1b[31mRED\a";
+  using Run = std::pair<std::vector<std::string>, std::vector<std::string>>;
+  for (const auto& [arguments, environment] :
+       {Run{{"--window-id", red}, noDisplay},
+        Run{{"--root"}, {"XSCREENSAVER_WINDOW=" + red, "DISPLAY=:999"}},
+        Run{{"/s"}, {"DISPLAY=" + red}}, Run{{"/s", "--wayland"}, {"WAYLAND_DISPLAY=" + red}},
+        Run{{"/s"}, {"DISPLAY=", "WAYLAND_DISPLAY=" + red}}}) {
+    SCOPED_TRACE(arguments.front() + " " + environment.front());
+    auto program = Start(arguments, environment);
+    EXPECT_NE(program->WaitForExit(2s).value_or(0), 0);
+    const std::string said = ReadLog();
+    EXPECT_NE(said.find("\\x1B[31mRED\\x07"), std::string::npos) << said;
+    EXPECT_EQ(said.find_first_of("\x1b\a"), std::string::npos) << said;
+  }
 }
 
 TEST_F(NativeSaverTest, CoversThePrimaryMonitorOnlyAndInputOverTheOtherOneDoesNotEndIt) {
@@ -343,6 +364,26 @@ TEST_F(NativeSaverTest, SigtermAtAnyMomentEndsEachModeByTheSignalAndWritesNothin
     }
   }
   EXPECT_EQ(screen_->CountMappedWindows(kSceneTitle), 0);
+  // Held up in its start-up by an X server that takes the connection and never answers,
+  // the saver and the module still end at once by the signal.
+  const int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int number = 40;
+  for (; number < 100; ++number) {
+    address.sin_port = htons(static_cast<std::uint16_t>(6000 + number));
+    if (bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) break;
+  }
+  ASSERT_EQ(listen(server, 4), 0);
+  for (const char* mode : {"/s", "--root"}) {
+    SCOPED_TRACE(mode);
+    auto program = Start({mode}, {"DISPLAY=127.0.0.1:" + std::to_string(number)});
+    std::this_thread::sleep_for(300ms);
+    program->Signal(SIGINT);
+    EXPECT_EQ(program->WaitForExit(500ms), 128 + SIGINT);
+  }
+  close(server);
 }
 
 TEST_F(NativeSaverTest, ALostDisplayEndsTheSaverAndTheModuleWithStatus1AndOneLine) {

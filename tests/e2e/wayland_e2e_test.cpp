@@ -174,6 +174,21 @@ TEST_F(WaylandTest, LostCompositorEndsTheSaverWithStatus1AndOneLine) {
   EXPECT_NE(output.find("Wayland compositor"), std::string::npos) << output;
 }
 
+TEST_F(WaylandTest, AnOutputWiderThanTheSceneCanDrawEndsItWithStatus1AndOneLine) {
+  // Made that wide while the saver runs, then already that wide when it starts.
+  const std::string line =
+      "zimoklas: the output is 32768 x 100 pixels, more than the 32767 a side the scene can "
+      "draw\n";
+  auto saver = Start({"/s"});
+  WaitForScene("wayland-before-widening");
+  ASSERT_EQ(sway_->Command("output HEADLESS-1 resolution 32768x100"), 0);
+  EXPECT_EQ(saver->WaitForExit(3s), std::optional<int>(1));
+  EXPECT_EQ(ReadFile(log()), line);
+  auto again = Start({"/s"});
+  EXPECT_EQ(again->WaitForExit(3s), std::optional<int>(1));
+  EXPECT_EQ(ReadFile(log()), line + line);
+}
+
 TEST_F(WaylandTest, SettingsWindowOpensWithoutXAndEnterSavesTheSixValues) {
   auto settings = Start({});
   ASSERT_TRUE(sway_->WaitForWindow("Zimoklas  by Ombra Software", 10s)) << ReadFile(log());

@@ -133,6 +133,47 @@ TEST_F(KeyFileInputsTest, UserThenMachineFilesInOrderThenTheDesign) {
   EXPECT_EQ(userOnly.ReadSetting(kApp, kSection, "pf", ""), "0");
 }
 
+// Bytes this process has read from files so far.
+std::size_t BytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string name;
+  std::size_t value = 0;
+  while (io >> name >> value) {
+    if (name == "rchar:") return value;
+  }
+  return 0;
+}
+
+TEST_F(KeyFileInputsTest, ManyMachineWideFilesAreReadOnceAndToldInAFewLines) {
+  // The user's file holds all six keys; 500 machine-wide files are bad, and one 1 MB
+  // file without the keys is listed 3,000 times.
+  Put(path_, "[Zimoklas]\nSnihR=1\nSnihG=2\nSnihB=3\nText1=a\nText2=b\npf=0\n");
+  const fs::path big = root_ / "big" / "Zimoklas.conf";
+  Put(big, "[Zimoklas]\n#" + std::string(1000000, 'x') + "\n");
+  std::vector<std::string> machine;
+  for (int i = 0; i < 500; ++i) {
+    machine.push_back((root_ / ("bad" + std::to_string(i)) / "Zimoklas.conf").string());
+    Put(machine.back(), "not a key file\n");
+  }
+  machine.insert(machine.end(), 3000, big.string());
+  KeyFileStore store(path_.string(), machine);
+  settings::Module1 module;
+  const std::size_t before = BytesRead();
+  const std::string said = ReadAndListen(store, module);
+  EXPECT_LT(BytesRead() - before, 2000000u) << "the big file read more than once";
+  EXPECT_EQ(module.SnowBlue, 3);
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), KeyFileStore::kToldFiles + 1) << said;
+  EXPECT_NE(said.find("\nzimoklas: and 497 more settings files ignored\n"), std::string::npos)
+      << said;
+  EXPECT_NE(said.find("; using your own settings\n"), std::string::npos) << said;
+  EXPECT_EQ(said.find("using the defaults"), std::string::npos) << said;
+  // Without the user's file, the line says the defaults are used.
+  fs::remove(path_);
+  KeyFileStore alone(path_.string(), {machine[0]});
+  const std::string aloneSaid = ReadAndListen(alone, module);
+  EXPECT_NE(aloneSaid.find("; using the defaults\n"), std::string::npos) << aloneSaid;
+}
+
 TEST_F(KeyFileInputsTest, LeadingByteOrderMarkIsTakenAndASaveKeepsTheValues) {
   Put(path_, "\xEF\xBB\xBF[Zimoklas]\nSnihR=12\nText1=Ahoj\n# mine\n");
   KeyFileStore store(path_.string());

@@ -245,8 +245,43 @@ TEST_F(KeyFileStoreTest, FilesThatAreNotSettings) {
     EXPECT_EQ(after.st_size, before.st_size);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     EXPECT_EQ(after.st_ino, before.st_ino);
+
+    // A save keeps the old file beside the new one; a folder stays, refusing the save.
+    const bool folder = std::string_view(row.name) == "folder";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(store.WriteSetting(kApp, kSection, "SnihR", "7"), !folder);
+    const std::string saidOnSave = testing::internal::GetCapturedStderr();
+    const fs::path old = folder ? path_ : fs::path(path_.string() + ".unreadable");
+    struct stat kept {};
+    ASSERT_EQ(lstat(old.c_str(), &kept), 0);
+    EXPECT_EQ(kept.st_ino, before.st_ino);
+    if (!folder) {
+      EXPECT_NE(saidOnSave.find(row.why), std::string::npos) << saidOnSave;
+    }
   }
   fs::remove_all(path_.parent_path());
+}
+
+TEST_F(KeyFileStoreTest, ASaveOverAFileItCannotReadKeepsEachOldFileUnderAFreshName) {
+  // One NUL in a comment, then a line that is no key file: each old file, with the
+  // user's values and other groups, survives the save that replaces it.
+  using namespace std::string_literals;
+  const std::string withNul = "# mine\0\n[Zimoklas]\nSnihR=3\n[Other]\nmine=keep me\n"s;
+  const std::string broken = "[Zimoklas]\nSnihR=4\nnot a key file\n";
+  KeyFileStore store(path_.string());
+  const std::vector<std::string> names = {".unreadable", ".unreadable.2"};
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    Put(i == 0 ? withNul : broken);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(store.WriteSetting(kApp, kSection, "SnihR", "9"));
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Read(store, "SnihR"), "9");
+    EXPECT_EQ(Contents(path_.string() + names[i]), i == 0 ? withNul : broken);
+  }
+  EXPECT_EQ(Contents(path_.string() + names[0]), withNul) << "an earlier copy overwritten";
+  // A file it can read is simply replaced.
+  EXPECT_TRUE(store.WriteSetting(kApp, kSection, "SnihR", "10"));
+  EXPECT_FALSE(fs::exists(path_.string() + ".unreadable.3"));
 }
 
 // Refused saves of all six values: each names a key and the reason, and the old file

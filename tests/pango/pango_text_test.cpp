@@ -119,6 +119,30 @@ TEST(SceneTextTest, ASecondLineWiderThanTheScreenShowsItsMiddleAcrossIt) {
   }
 }
 
+TEST(SceneTextTest, HugeClustersAreCutIntoPiecesAndTheLineShowsAcrossTheScreen) {
+  // A letter under half a million marks, and 250,000 letters joined by joiners: each is
+  // cut into short pieces instead of being shaped whole, and the chain keeps one advance
+  // a letter, with its middle across the screen.
+  std::string marks = "a";
+  for (int i = 0; i < 500000; ++i) marks += "\u0301";
+  std::string chain;
+  for (int i = 0; i < 250000; ++i) chain += "W\u200D";
+  for (const std::string* line : {&marks, &chain}) {
+    Scene scene(*line);
+    const saver::SceneLabel& second = scene.form.label(saver::LabelId::Label2);
+    Surface surface;
+    surface.Paint(scene, {0, 0, kWidth, kHeight});
+    const int top = static_cast<int>(second.top);
+    const int bottom = top + static_cast<int>(second.height);
+    EXPECT_GT(surface.BlueInk(860, std::max(0, top - 100), 1060, bottom), 500);
+    if (line != &chain) continue;
+    const float letter = scene.text.Measure(second.design->font, "W").width;
+    EXPECT_NEAR(second.width, letter * 250000, second.width * 0.01f);
+    EXPECT_GT(surface.BlueInk(0, top, 200, bottom), 500);
+    EXPECT_GT(surface.BlueInk(kWidth - 200, top, kWidth, bottom), 500);
+  }
+}
+
 TEST(SceneTextTest, ARepaintFillsItsAreaBlackUnderTheTextsAndTouchesNothingElse) {
   Scene scene("P.F.");
   Surface surface;

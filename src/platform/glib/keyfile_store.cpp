@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/glib/printable.hpp"
 
 namespace zimoklas::glib {
 namespace {
@@ -221,8 +224,31 @@ bool WriteAllBytes(int fd, const char* data, std::size_t size) {
   return true;
 }
 
+// Keeps the file at `path`, which a save could not read, under a fresh name beside it
+// (<file>.unreadable, then .unreadable.2 and on), never over an earlier copy. A second
+// link is made; where none can be (a file system without them, another user's file),
+// the file itself moves and `moved` is set. The name, or nullopt with errno set.
+std::optional<std::string> KeepUnreadable(const std::string& path, bool& moved) {
+  constexpr int kMaxCopies = 1000;
+  for (int n = 1; n <= kMaxCopies; ++n) {
+    std::string name = path + ".unreadable";
+    if (n > 1) name += "." + std::to_string(n);
+    moved = false;
+    if (link(path.c_str(), name.c_str()) == 0) return name;
+    if (errno == EEXIST) continue;
+    moved = true;
+    if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
+      return name;
+    }
+    if (errno != EEXIST) return std::nullopt;
+  }
+  errno = EEXIST;
+  return std::nullopt;
+}
+
 // Replaces the file at `path` by one that holds the old file's groups, keys and comments
-// with the entries set in `group`. The new file is written beside the old one (0600, in
+// with the entries set in `group`. An old file that cannot be read as a key file is kept
+// beside it first, and stderr says so. The new file is written beside the old one (0600, in
 // a folder made 0700), flushed to disk and renamed over it, so the file holds either the
 // old or the new values whatever happens, and a link planted at the path is replaced,
 // never written through. Nothing is changed when it fails.
@@ -251,9 +277,14 @@ std::optional<SaveFailure> SaveKeyFile(const std::string& path, std::string_view
   RemoveStaleTempFiles(folder, prefix);
 
   KeyFilePtr file = NewKeyFile();
-  std::string ignored;
-  // What is there and is not a key file the store can read is replaced by a fresh one.
-  if (LoadKeyFile(path, file.get(), ignored) != Load::Loaded) file = NewKeyFile();
+  std::string why;
+  // What is there and is not a key file the store can read is replaced by a fresh one;
+  // a folder stays, and the rename refuses the save.
+  const Load load = LoadKeyFile(path, file.get(), why);
+  if (load != Load::Loaded) file = NewKeyFile();
+  struct stat old {};
+  const bool keep =
+      load == Load::Ignored && lstat(path.c_str(), &old) == 0 && !S_ISDIR(old.st_mode);
   const std::string groupName(group);
   for (const Setting& entry : entries) {
     const std::string key(entry.key);
@@ -280,7 +311,22 @@ std::optional<SaveFailure> SaveKeyFile(const std::string& path, std::string_view
   };
   if (!WriteAllBytes(fd.get(), text.data(), text.size())) return fail("cannot write ");
   if (!Step() || fsync(fd.get()) != 0) return fail("cannot flush ");
-  if (!Step() || rename(tempName.c_str(), path.c_str()) != 0) return fail("cannot replace ");
+  bool moved = false;
+  const std::optional<std::string> kept = keep ? KeepUnreadable(path, moved) : std::nullopt;
+  if (keep && !kept) return fail("cannot keep a copy of the unreadable ");
+  if (!Step() || rename(tempName.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    if (kept && moved) rename(kept->c_str(), path.c_str());
+    if (kept && !moved) unlink(kept->c_str());
+    errno = error;
+    return fail("cannot replace ");
+  }
+  if (kept) {
+    const std::string line = "zimoklas: the settings file " + Printable(path) +
+                             " could not be read (" + why + "), so it is kept as " +
+                             Printable(*kept) + " and the settings are saved in a new file\n";
+    std::fputs(line.c_str(), stderr);
+  }
   // The lock goes with the descriptor; the file now has its final name.
   fd.Close();
   // Makes the rename itself durable. The new file is in place whatever this says, so a
@@ -291,51 +337,35 @@ std::optional<SaveFailure> SaveKeyFile(const std::string& path, std::string_view
   return std::nullopt;
 }
 
-// Text for a terminal or a log: control characters, and bytes that are not UTF-8, become
-// \xNN escapes, so a path can neither move the cursor nor recolour a daemon's log.
-std::string Printable(std::string_view text) {
-  const bool utf8 = g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr);
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    // U+0080..U+009F, the C1 controls, are C2 80..C2 9F in UTF-8.
-    const bool c1 = utf8 && byte == 0xC2 && i + 1 < text.size() &&
-                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-    if (byte >= 0x20 && byte != 0x7F && (byte < 0x80 || utf8) && !c1) {
-      out += text[i];
-      continue;
-    }
-    if (c1) ++i;
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const auto shown = static_cast<unsigned char>(text[i]);
-    out += "\\x";
-    out += kHex[shown >> 4];
-    out += kHex[shown & 0xF];
-  }
-  return out;
-}
-
 bool Absolute(std::string_view path) {
   return path.starts_with('/');
 }
 
-// The value of a key in the file at `path`, if the file can be taken and holds it as
-// UTF-8 text. A file that exists but cannot be taken is told about once per store.
-std::optional<std::string> LookUp(const std::string& path, std::string_view section,
-                                  std::string_view key, std::set<std::string>& warned) {
-  const KeyFilePtr file = NewKeyFile();
-  std::string why;
-  const Load load = LoadKeyFile(path, file.get(), why);
-  if (load == Load::Ignored && warned.insert(path).second) {
-    // The reason is the program's own text; the path comes from the environment.
-    const std::string line = "zimoklas: ignoring the settings file " + Printable(path) + ": " +
-                             why + "; using the defaults\n";
-    std::fputs(line.c_str(), stderr);
-  }
-  if (load != Load::Loaded) return std::nullopt;
+// What a file's stat says of its version: a file read before is read again only when
+// this changes.
+struct Signature {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::int64_t modified = 0, changed = 0;  // nanoseconds
+  bool operator==(const Signature&) const = default;
+};
+
+Signature SignatureOf(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return {};
+  const auto nanos = [](const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+  };
+  return {true, info.st_dev, info.st_ino, info.st_size, nanos(info.st_mtim), nanos(info.st_ctim)};
+}
+
+// The text of a key in a loaded file, if it holds it as UTF-8 text.
+std::optional<std::string> ValueIn(GKeyFile* file, std::string_view section, std::string_view key) {
   const std::string group(section);
   const std::string name(key);
-  gchar* value = g_key_file_get_string(file.get(), group.c_str(), name.c_str(), nullptr);
+  gchar* value = g_key_file_get_string(file, group.c_str(), name.c_str(), nullptr);
   if (value == nullptr) return std::nullopt;
   std::string text(value);
   g_free(value);
@@ -343,6 +373,13 @@ std::optional<std::string> LookUp(const std::string& path, std::string_view sect
     return std::nullopt;
   }
   return text;
+}
+
+// What a line about an ignored file says is used instead.
+const char* Instead(bool userLoaded, bool machineLoaded) {
+  if (userLoaded) return "using your own settings";
+  if (machineLoaded) return "using the machine-wide defaults";
+  return "using the defaults";
 }
 
 std::string SettingsFile(const std::string& folder, std::string_view app,
@@ -407,12 +444,77 @@ std::vector<std::string> KeyFileStore::MachineFilePaths(std::string_view app,
   return paths;
 }
 
+struct KeyFileStore::Loaded {
+  Signature signature;
+  Load load = Load::Missing;
+  KeyFilePtr file = NewKeyFile();
+  std::string why;
+};
+
+KeyFileStore::~KeyFileStore() = default;
+
+const KeyFileStore::Loaded& KeyFileStore::File(const std::string& path) {
+  std::unique_ptr<Loaded>& slot = files_[path];
+  const Signature now = SignatureOf(path);
+  if (slot && slot->signature == now) return *slot;
+  slot = std::make_unique<Loaded>();
+  slot->signature = now;
+  slot->load = LoadKeyFile(path, slot->file.get(), slot->why);
+  return *slot;
+}
+
+std::vector<std::string> KeyFileStore::DistinctMachineFiles(std::string_view app,
+                                                            std::string_view section) {
+  std::vector<std::string> distinct;
+  std::set<std::string> paths;
+  std::set<std::pair<dev_t, ino_t>> seen;
+  for (std::string& path : MachineFilePaths(app, section)) {
+    if (!paths.insert(path).second) continue;
+    const Signature& signature = File(path).signature;
+    if (signature.exists && !seen.insert({signature.device, signature.inode}).second) continue;
+    distinct.push_back(std::move(path));
+  }
+  return distinct;
+}
+
+void KeyFileStore::Survey(const std::string& user, const std::vector<std::string>& machine) {
+  const bool userLoaded = File(user).load == Load::Loaded;
+  const bool machineLoaded = std::any_of(machine.begin(), machine.end(), [&](const std::string& p) {
+    return File(p).load == Load::Loaded;
+  });
+  const auto tell = [&](const std::string& path, const char* kind, const char* instead) {
+    const Loaded& file = File(path);
+    if (file.load != Load::Ignored || !warned_.insert(path).second) return;
+    if (told_ == kToldFiles) {
+      ++untold_;
+      return;
+    }
+    ++told_;
+    // The reason is the program's own text; the path comes from the environment.
+    const std::string line = std::string("zimoklas: ignoring the ") + kind + "settings file " +
+                             Printable(path) + ": " + file.why + "; " + instead + "\n";
+    std::fputs(line.c_str(), stderr);
+  };
+  tell(user, "", Instead(false, machineLoaded));
+  for (const std::string& path : machine) {
+    tell(path, "machine-wide ", Instead(userLoaded, machineLoaded));
+  }
+  if (untold_ > 0) {
+    std::fprintf(stderr, "zimoklas: and %zu more settings files ignored\n", untold_);
+    untold_ = 0;
+  }
+}
+
 std::string KeyFileStore::ReadSetting(std::string_view app, std::string_view section,
                                       std::string_view key, std::string_view fallback) {
   if (!ValidName(app) || !ValidName(section) || key.find('\0') != std::string_view::npos) {
     return std::string(fallback);
   }
-  return LookUp(FilePath(app, section), section, key, warned_).value_or(std::string(fallback));
+  const std::string path = FilePath(app, section);
+  Survey(path, DistinctMachineFiles(app, section));
+  const Loaded& file = File(path);
+  if (file.load != Load::Loaded) return std::string(fallback);
+  return ValueIn(file.file.get(), section, key).value_or(std::string(fallback));
 }
 
 std::optional<std::string> KeyFileStore::ReadMachineSetting(std::string_view app,
@@ -421,9 +523,13 @@ std::optional<std::string> KeyFileStore::ReadMachineSetting(std::string_view app
   if (!ValidName(app) || !ValidName(section) || key.find('\0') != std::string_view::npos) {
     return std::nullopt;
   }
+  const std::vector<std::string> machine = DistinctMachineFiles(app, section);
+  Survey(FilePath(app, section), machine);
   // The first folder that holds the key wins, as the order of the folders says.
-  for (const std::string& path : MachineFilePaths(app, section)) {
-    if (std::optional<std::string> value = LookUp(path, section, key, warned_)) return value;
+  for (const std::string& path : machine) {
+    const Loaded& file = File(path);
+    if (file.load != Load::Loaded) continue;
+    if (std::optional<std::string> value = ValueIn(file.file.get(), section, key)) return value;
   }
   return std::nullopt;
 }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
@@ -29,6 +31,12 @@ class KeyFileStore final : public settings::Store {
   // section, with the machine-wide defaults in the given files, first one first. Tests
   // give scratch paths.
   explicit KeyFileStore(std::string path, std::vector<std::string> machinePaths = {});
+  KeyFileStore(const KeyFileStore&) = delete;
+  KeyFileStore& operator=(const KeyFileStore&) = delete;
+  ~KeyFileStore() override;
+
+  // Lines told about ignored files at most; the rest are counted in one more line.
+  static constexpr std::size_t kToldFiles = 3;
 
   // A missing file, group or key gives `fallback`, as does a value that is not valid
   // UTF-8 text. A file that cannot be taken as a key file gives `fallback` for every key,
@@ -58,7 +66,19 @@ class KeyFileStore final : public settings::Store {
   std::vector<std::string> machineDirs_;   // with it, the system config folders
   std::string fixedPath_;                  // set for a store in one given file
   std::vector<std::string> machinePaths_;  // with it, the machine-wide files
-  std::set<std::string> warned_;           // files whose reason has been told
+  std::set<std::string> warned_;           // files whose reason has been told or counted
+  std::size_t told_ = 0;                   // lines told about them
+  std::size_t untold_ = 0;                 // of them, not yet counted in a line
+
+  // Each file is read once, and again only when its stat changes.
+  struct Loaded;
+  const Loaded& File(const std::string& path);
+  std::map<std::string, std::unique_ptr<Loaded>> files_;
+  // The machine-wide files with repeated paths and files left out, first one first.
+  std::vector<std::string> DistinctMachineFiles(std::string_view app, std::string_view section);
+  // Reads the user's and the machine-wide files, and tells on stderr why one that exists
+  // is ignored and what is used instead: a few lines, then how many more there are.
+  void Survey(const std::string& user, const std::vector<std::string>& machine);
 };
 
 // ${XDG_CONFIG_HOME} when it is an absolute path, else $HOME/.config.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/pango/pango_fonts.hpp"
@@ -19,7 +20,11 @@ namespace {
 // below two million pixels wide. A longer line is laid out in pieces of at most about
 // this many pixels (an advance is at most about two ems), placed side by side.
 constexpr double kPiecePixels = 250000;
-constexpr std::size_t kMinPieceBytes = 64;
+// Characters of one cluster shaped together at most: the shaper's work on a cluster grows
+// with the square of its length. Clusters of real text are far shorter.
+constexpr std::size_t kMaxClusterChars = 32;
+// Room for the longest part of a cluster (four bytes a character).
+constexpr std::size_t kMinPieceBytes = 4 * kMaxClusterChars;
 constexpr std::size_t kMaxPieceBytes = 4096;
 // Lines kept with their pieces' widths: enough for each label's current and last text.
 constexpr std::size_t kCachedLines = 2 * saver::kLabelCount;
@@ -60,35 +65,35 @@ struct Line {
   std::uint64_t lastUse = 0;
 };
 
-// Byte ranges of at most about `limit` bytes that end on character boundaries outside
-// clusters; one range for a short text.
+// Byte ranges of at most `limit` bytes that end on character boundaries outside
+// clusters; one range for a short text. A cluster longer than kMaxClusterChars (a letter
+// under thousands of marks, a chain of joiners) is cut every that many characters, so
+// that no piece costs the shaper more than a short text does.
 void SplitIntoPieces(const std::string& text, std::size_t limit, std::vector<Piece>& pieces) {
   pieces.clear();
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = std::min(text.size(), start + limit);
-    if (end < text.size()) {
-      const char* begin = text.c_str();
-      const char* cut = g_utf8_find_prev_char(begin, begin + end + 1);
-      while (cut != nullptr && cut > begin + start) {
-        const char* before = g_utf8_prev_char(cut);
-        if (!ContinuesCluster(g_utf8_get_char(cut), g_utf8_get_char(before))) break;
-        cut = before;
-      }
-      if (cut == nullptr || cut <= begin + start) {
-        // A cluster longer than the limit stays whole: the piece ends after it.
-        cut = g_utf8_find_prev_char(begin, begin + end + 1);
-        const char* last = begin + text.size();
-        while (cut < last &&
-               ContinuesCluster(g_utf8_get_char(cut), g_utf8_get_char(g_utf8_prev_char(cut)))) {
-          cut = g_utf8_next_char(cut);
-        }
-      }
-      end = static_cast<std::size_t>(cut - begin);
+  const char* begin = text.c_str();
+  const char* end = begin + text.size();
+  std::size_t start = 0;     // where the current piece starts
+  std::size_t boundary = 0;  // the last place after `start` where it may end, else `start`
+  std::size_t clusterChars = 0;
+  gunichar previous = 0;
+  for (const char* p = begin; p < end; p = g_utf8_next_char(p)) {
+    const gunichar c = g_utf8_get_char(p);
+    const auto at = static_cast<std::size_t>(p - begin);
+    if (at > 0 && ContinuesCluster(c, previous) && clusterChars < kMaxClusterChars) {
+      ++clusterChars;
+    } else {
+      clusterChars = 1;
+      boundary = at;
     }
-    pieces.push_back({start, end - start, 0});
-    start = end;
+    previous = c;
+    // A cluster's part fits in any piece, so there is always a boundary to end one at.
+    if (static_cast<std::size_t>(g_utf8_next_char(p) - begin) - start > limit && boundary > start) {
+      pieces.push_back({start, boundary - start, 0});
+      start = boundary;
+    }
   }
+  if (start < text.size()) pieces.push_back({start, text.size() - start, 0});
 }
 
 }  // namespace
@@ -191,12 +196,21 @@ struct SceneText::Impl {
           pango_layout_get_line_readonly(layout, 0)->resolved_dir == PANGO_DIRECTION_RTL;
     }
     const bool whole = line.pieces.size() == 1;
+    const Piece* previous = nullptr;
     for (Piece& piece : line.pieces) {
-      Lay(line, piece, whole);
-      const PangoRectangle logical = Logical();
-      piece.width = ToPixels(logical.width);
+      // A piece like the one before it (the parts of a cut cluster) has its width.
+      const std::string_view text(line.text.c_str() + piece.start, piece.length);
+      if (previous != nullptr &&
+          text == std::string_view(line.text.c_str() + previous->start, previous->length)) {
+        piece.width = previous->width;
+      } else {
+        Lay(line, piece, whole);
+        const PangoRectangle logical = Logical();
+        piece.width = ToPixels(logical.width);
+        line.height = std::max(line.height, ToPixels(logical.height));
+      }
       line.width += piece.width;
-      line.height = std::max(line.height, ToPixels(logical.height));
+      previous = &piece;
     }
     return line;
   }

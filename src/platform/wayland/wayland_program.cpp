@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/glib/printable.hpp"
 #include "platform/posix/end_by_signal.hpp"
 #include "platform/wayland/wayland_loop.hpp"
 #include "platform/wayland/wayland_scene.hpp"
@@ -45,7 +46,7 @@ int RunProgram(std::string_view argumentText, bool toplevel, const ProgramParts&
   if (gtk_init_check(nullptr, nullptr) == FALSE) {
     const char* name = g_getenv("WAYLAND_DISPLAY");
     std::fprintf(stderr, "zimoklas: cannot connect to the Wayland compositor \"%s\"\n",
-                 name != nullptr ? name : "wayland-0");
+                 glib::Printable(name != nullptr ? name : "wayland-0").c_str());
     return 1;
   }
   g_log_set_writer_func(&WriteLog, nullptr, nullptr);

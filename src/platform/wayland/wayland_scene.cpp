@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -27,6 +28,21 @@ GdkMonitor* SceneMonitor(GdkDisplay* display) {
     monitor = gdk_display_get_monitor(display, 0);
   }
   return monitor;
+}
+
+// Cairo, and with it GDK's painting of a window, makes surfaces of at most this many
+// pixels a side.
+constexpr int kMaxSide = 32767;
+
+// Ends the program with one line when the scene would need a larger surface: GDK could
+// not paint it.
+void EndIfTooLarge(int width, int height) {
+  if (width <= kMaxSide && height <= kMaxSide) return;
+  std::fprintf(stderr,
+               "zimoklas: the output is %d x %d pixels, more than the %d a side the scene can "
+               "draw\n",
+               width, height, kMaxSide);
+  std::exit(1);  // NOLINT(concurrency-mt-unsafe): one thread
 }
 
 }  // namespace
@@ -65,6 +81,7 @@ SceneWindow::~SceneWindow() {
 }
 
 void SceneWindow::Resize(int width, int height) {
+  EndIfTooLarge(width, height);
   if (width == frame_.width() && height == frame_.height() && surface_ != nullptr) return;
   if (surface_ != nullptr) cairo_surface_destroy(surface_);
   frame_.SetSize(width, height);
@@ -300,6 +317,7 @@ void SceneWindow::OnSizeAllocate(GtkWidget* widget, GdkRectangle* allocation, gp
   scene->logicalHeight_ = allocation->height;
   const auto width = static_cast<int>(std::lround(allocation->width * scene->scale_));
   const auto height = static_cast<int>(std::lround(allocation->height * scene->scale_));
+  EndIfTooLarge(std::max(width, allocation->width), std::max(height, allocation->height));
   if (width <= 1 || height <= 1) return;
   // The compositor's size for the surface is the output's.
   scene->screenWidth_ = width;

@@ -2,14 +2,21 @@
 #include "platform/x11/x11_loop.hpp"
 
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <ctime>
 
+<<<<<<< HEAD
 #include "saver/scene_timers.hpp"
+=======
+#include "platform/posix/end_by_signal.hpp"
+#include "saver/tick_schedule.hpp"
+>>>>>>> i23-hostile
 
 namespace zimoklas::x11 {
 namespace {
@@ -36,13 +43,38 @@ EndingSignals::EndingSignals() {
   const sigset_t set = EndingSet();
   sigprocmask(SIG_BLOCK, &set, nullptr);
   fd_ = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+  stop_ = eventfd(0, EFD_CLOEXEC);
+  if (fd_ < 0 || stop_ < 0) return;
+  // Nothing is on the screen yet, so the signal's own action is the whole ending. The
+  // thread inherits the blocked set; it unblocks the signal only for itself.
+  startup_ = std::thread([signal = fd_, stop = stop_] {
+    std::array<pollfd, 2> fds{{{signal, POLLIN, 0}, {stop, POLLIN, 0}}};
+    while (poll(fds.data(), fds.size(), -1) < 0 && errno == EINTR) {
+    }
+    if ((fds[1].revents & POLLIN) != 0) return;
+    signalfd_siginfo info{};
+    if (read(signal, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+      posix::EndBySignal(static_cast<int>(info.ssi_signo));
+    }
+  });
 }
 
 EndingSignals::~EndingSignals() {
+  TakeOver();
+  if (stop_ >= 0) close(stop_);
   if (fd_ >= 0) close(fd_);
 }
 
-void EndingSignals::Release() const {
+void EndingSignals::TakeOver() {
+  if (!startup_.joinable()) return;
+  const std::uint64_t one = 1;
+  while (write(stop_, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+  startup_.join();
+}
+
+void EndingSignals::Release() {
+  TakeOver();
   const sigset_t set = EndingSet();
   sigprocmask(SIG_UNBLOCK, &set, nullptr);
 }
@@ -53,8 +85,9 @@ int EndingSignals::Take() const {
   return static_cast<int>(info.ssi_signo);
 }
 
-LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, const EndingSignals& signals,
+LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, EndingSignals& signals,
                      LoopStats& stats, Nanos runFor) {
+  signals.TakeOver();
   Display* display = window.display();
   std::array<pollfd, 2> fds{{{ConnectionNumber(display), POLLIN, 0}, {signals.fd(), POLLIN, 0}}};
   const nfds_t count = signals.fd() >= 0 ? 2 : 1;

@@ -10,6 +10,7 @@
 
 #include "animation/random.hpp"
 #include "platform/glib/keyfile_store.hpp"
+#include "platform/glib/printable.hpp"
 #include "platform/gtk/gtk_settings_window.hpp"
 #include "platform/posix/end_by_signal.hpp"
 #include "platform/wayland/wayland_display_choice.hpp"
@@ -45,7 +46,8 @@ int main(int argc, char** argv) {
       std::fputs(x11::UsageText().c_str(), stdout);
       return 0;
     case x11::CommandLine::Action::Error:
-      std::fprintf(stderr, "zimoklas: %s (see zimoklas --help)\n", command.error.c_str());
+      std::fprintf(stderr, "zimoklas: %s (see zimoklas --help)\n",
+                   glib::Printable(command.error).c_str());
       return kUsageError;
     case x11::CommandLine::Action::Dispatch:
     case x11::CommandLine::Action::Module:
@@ -73,7 +75,8 @@ int main(int argc, char** argv) {
         force == wayland::DisplayForce::Automatic && wayland::WaylandReachable(environment);
     switch (wayland::ChooseDisplay(force, environment, reachable)) {
       case wayland::DisplayKind::Neither:
-        std::fprintf(stderr, "zimoklas: %s\n", wayland::NoDisplayMessage(environment).c_str());
+        std::fprintf(stderr, "zimoklas: %s\n",
+                     glib::Printable(wayland::NoDisplayMessage(environment)).c_str());
         return 1;
       case wayland::DisplayKind::Wayland: {
         int settingsSignal = 0;
@@ -91,7 +94,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  const x11::EndingSignals signals;
+  x11::EndingSignals signals;
   // NOLINTNEXTLINE(concurrency-mt-unsafe): read before any thread exists
   const char* displayName = std::getenv("DISPLAY");
   if (displayName == nullptr || *displayName == '\0') {
@@ -100,7 +103,8 @@ int main(int argc, char** argv) {
   }
   Display* display = x11::OpenDisplay();
   if (display == nullptr) {
-    std::fprintf(stderr, "zimoklas: cannot open the X display \"%s\"\n", XDisplayName(nullptr));
+    std::fprintf(stderr, "zimoklas: cannot open the X display \"%s\"\n",
+                 glib::Printable(XDisplayName(nullptr)).c_str());
     return 1;
   }
 
