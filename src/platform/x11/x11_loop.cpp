@@ -11,12 +11,8 @@
 #include <csignal>
 #include <ctime>
 
-<<<<<<< HEAD
-#include "saver/scene_timers.hpp"
-=======
 #include "platform/posix/end_by_signal.hpp"
-#include "saver/tick_schedule.hpp"
->>>>>>> i23-hostile
+#include "saver/scene_timers.hpp"
 
 namespace zimoklas::x11 {
 namespace {
