@@ -1,0 +1,78 @@
+// A headless GNOME session of a test's own: gnome-shell as the unprivileged account
+// nobody, with a session bus and a private "system" bus, on Wayland with one or more
+// virtual monitors side by side, or as the window manager of an X display. The shell is
+// driven through its D-Bus interfaces: screenshots, keys and the pointer through remote
+// desktop, and the monitors' layout.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "e2e_harness.hpp"
+
+namespace zimoklas::e2e {
+
+// X keysyms for HeadlessGnome::Keys.
+inline constexpr const char* kKeyA = "0x61";
+inline constexpr const char* kKeyEscape = "0xff1b";
+
+class HeadlessGnome {
+ public:
+  struct Monitor {
+    std::string connector;  // "Meta-0"
+    Box box;                // in the stage's logical pixels
+    bool primary = false;
+  };
+
+  // On Wayland, with `monitors` virtual monitors of `width` x `height`, left to right.
+  // The shell starts in the overview; unless `overview` is asked for, Esc leaves it.
+  explicit HeadlessGnome(int monitors = 1, bool overview = false, int width = 1280,
+                         int height = 720);
+  // As the window manager of this X display (an Xvfb started with -noreset).
+  static std::unique_ptr<HeadlessGnome> OnX11(const std::string& display, bool overview = false);
+  HeadlessGnome(const HeadlessGnome&) = delete;
+  HeadlessGnome& operator=(const HeadlessGnome&) = delete;
+  ~HeadlessGnome();
+
+  // Why the shell is not running; empty when it is.
+  const std::string& missing() const { return missing_; }
+  // What a client needs to reach it: XDG_RUNTIME_DIR, WAYLAND_DISPLAY (on Wayland) and
+  // the session bus.
+  std::vector<std::string> ClientEnvironment() const;
+  // The words that run a command as the shell's account with ClientEnvironment(): the
+  // session bus lets no other account in. Its files must be readable by that account.
+  std::vector<std::string> AsShellUser() const;
+  const std::string& runtimeDir() const { return runtimeDir_; }
+
+  // The whole stage, every monitor; empty when the shell takes no screenshot.
+  Image Capture();
+  // Each X keysym ("0x61") pressed and released, after a harmless Shift that lets the
+  // focused client take the new virtual keyboard first.
+  void Keys(const std::vector<std::string>& keysyms);
+  // The pointer to a point of the stage; Click then presses and releases the left button.
+  void Move(int x, int y);
+  void Click(int x, int y);
+  // The monitors as the shell lays them out.
+  std::vector<Monitor> Monitors();
+  // Makes the monitor with this connector the primary one, in place; false when refused.
+  bool MakePrimary(const std::string& connector);
+
+ private:
+  struct X11Tag {};
+  HeadlessGnome(X11Tag, const std::string& display, bool overview);
+  void Start(const std::vector<std::string>& shellArguments, const std::string& display,
+             int monitors, bool overview);
+  int Control(const std::vector<std::string>& arguments, const std::string& output);
+  void EndStrays();
+
+  std::string missing_;
+  std::string runtimeDir_;
+  std::string waylandDisplay_;  // empty on X11
+  std::string x11Display_;      // empty on Wayland
+  std::unique_ptr<Process> systemBus_;
+  std::unique_ptr<Process> sessionBus_;
+  std::unique_ptr<Process> shell_;
+};
+
+}  // namespace zimoklas::e2e
