@@ -165,8 +165,9 @@ void HeadlessGnome::Start(const std::vector<std::string>& shellArguments,
   // Ready once it lays out its monitors and takes a screenshot.
   while (Clock::now() < deadline && shell_->Running()) {
     if (static_cast<int>(Monitors().size()) == monitors && Capture().width() > 0) {
+      // The shell is busy with its start for a while after its first screenshot.
+      std::this_thread::sleep_for(2s);
       if (!overview) {
-        std::this_thread::sleep_for(1s);
         Keys({kKeyEscape});
         std::this_thread::sleep_for(1s);
       }

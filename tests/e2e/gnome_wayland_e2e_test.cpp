@@ -101,5 +101,18 @@ TEST_F(GnomeWaylandTest, SceneCoversThePrimaryOnTheRightAndOnlyAKeyOverItEndsIt)
   EXPECT_EQ(saver->WaitForExit(5s), std::optional<int>(0)) << ReadFile(log());
 }
 
+// The shell starts in its overview, as at the start of a session: the scene closes it,
+// fills the monitor and takes the first key.
+TEST_F(GnomeWaylandTest, SceneLeavesTheOverviewAndTakesTheFirstKey) {
+  Begin(1, true);
+  if (IsSkipped() || HasFatalFailure()) return;
+  const Box screen{0, 0, 1280, 720};
+  auto saver = Start({"/s"});
+  const Image shot = WaitForSceneIn(screen, "gnome-wayland-over-the-overview");
+  ASSERT_TRUE(SceneIn(shot, screen)) << ReadFile(log());
+  gnome_->Keys({kKeyA});
+  EXPECT_EQ(saver->WaitForExit(5s), std::optional<int>(0)) << ReadFile(log());
+}
+
 }  // namespace
 }  // namespace zimoklas::e2e
