@@ -158,7 +158,7 @@ bool HeadlessSway::WaitForWindow(const std::string& name, Milliseconds timeout) 
   return false;
 }
 
-HeadlessKWin::HeadlessKWin(int width, int height, const std::string& scale) {
+HeadlessKWin::HeadlessKWin(int width, int height, const std::string& scale, int outputs) {
   runtimeDir_ = NobodysFolder(
       "zimoklas-kwin",
       {"/usr/bin/kwin_wayland", "/usr/bin/dbus-daemon", ZIMOKLAS_KWIN_CAPTURE_PATH}, missing_);
@@ -189,7 +189,8 @@ HeadlessKWin::HeadlessKWin(int width, int height, const std::string& scale) {
   argv.insert(argv.end(),
               {"KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1", kwin, "--virtual", "--no-lockscreen",
                "--no-global-shortcuts", "--no-kactivities", "--width", std::to_string(width),
-               "--height", std::to_string(height), "--scale", scale, "--socket", "wayland-1"});
+               "--height", std::to_string(height), "--scale", scale, "--output-count",
+               std::to_string(outputs), "--socket", "wayland-1"});
   const auto deadline = Clock::now() + 20s;
   while (Clock::now() < deadline && !fs::exists(runtimeDir_ + "/bus")) {
     std::this_thread::sleep_for(50ms);
@@ -219,12 +220,12 @@ std::vector<std::string> HeadlessKWin::ClientEnvironment() const {
   return {"XDG_RUNTIME_DIR=" + runtimeDir_, "WAYLAND_DISPLAY=wayland-1"};
 }
 
-Image HeadlessKWin::Capture() {
+Image HeadlessKWin::Capture(const std::string& output) {
   // Taken as KWin's own account, on its bus, into its folder.
   const std::string path = runtimeDir_ + "/shot.ppm";
   Process tool({"runuser", "-u", "nobody", "--", "env",
                 "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir_ + "/bus",
-                ZIMOKLAS_KWIN_CAPTURE_PATH, "Virtual-0", path},
+                ZIMOKLAS_KWIN_CAPTURE_PATH, output, path},
                {}, runtimeDir_ + "-capture.log");
   Image image;
   if (tool.WaitForExit(15s).value_or(-1) == 0) image = ReadPpm(path);

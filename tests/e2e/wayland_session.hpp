@@ -49,16 +49,17 @@ class HeadlessSway {
 
 class HeadlessKWin {
  public:
-  // An output of `width` x `height` logical pixels at `scale` ("1.5").
-  HeadlessKWin(int width, int height, const std::string& scale);
+  // `outputs` outputs of `width` x `height` logical pixels at `scale` ("1.5"), left to
+  // right, named Virtual-0, Virtual-1...
+  HeadlessKWin(int width, int height, const std::string& scale, int outputs = 1);
   HeadlessKWin(const HeadlessKWin&) = delete;
   HeadlessKWin& operator=(const HeadlessKWin&) = delete;
   ~HeadlessKWin();
 
   const std::string& missing() const { return missing_; }
   std::vector<std::string> ClientEnvironment() const;
-  // The output in its own pixels; empty when the screenshot fails.
-  Image Capture();
+  // An output in its own pixels; empty when the screenshot fails.
+  Image Capture(const std::string& output = "Virtual-0");
 
  private:
   std::string missing_;
