@@ -44,7 +44,11 @@ class GnomeWaylandTest : public ::testing::Test {
     }
     ASSERT_TRUE(owned) << "cannot give the settings to the account nobody";
   }
-  void TearDown() override { gnome_.reset(); }
+  void TearDown() override {
+    // The program's output stays beside the shell's log when a test failed.
+    if (gnome_ && !HasFailure()) std::filesystem::remove(log());
+    gnome_.reset();
+  }
 
   std::unique_ptr<Process> Start(const std::vector<std::string>& arguments) {
     std::vector<std::string> argv = gnome_->AsShellUser();
