@@ -153,6 +153,18 @@ TEST_F(WaylandTest, SaverIsALayerOverTheOutputThatOnlyACharacterKeyEnds) {
   EXPECT_EQ(saver->WaitForExit(3s), std::optional<int>(0));
 }
 
+// Eleven moves within a millisecond end the scene, as on X11: each wl_pointer.motion
+// counts, none merged with the next.
+TEST_F(WaylandTest, EveryMotionOfAFastBurstCounts) {
+  WriteKeyFile(configHome_, {{"SnihR", "0"}, {"SnihG", "255"}, {"SnihB", "0"}});
+  auto saver = Start({"/s"});
+  WaitForScene("wayland-before-burst");
+  sway_->Point({"move", "640", "360", "1280", "720"});
+  ASSERT_TRUE(saver->Running()) << "the pointer's arrival ended the saver";
+  sway_->Point({"burst", "11"});
+  EXPECT_EQ(saver->WaitForExit(3s), std::optional<int>(0));
+}
+
 TEST_F(WaylandTest, FallbackToplevelCoversTheOutputAndEndsOnSigterm) {
   WriteKeyFile(configHome_, {{"SnihR", "0"}, {"SnihG", "255"}, {"SnihB", "0"}});
   auto saver = Start({"/s", "--fullscreen-toplevel"});

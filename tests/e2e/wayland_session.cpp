@@ -65,10 +65,10 @@ std::string NobodysFolder(const std::string& name, std::initializer_list<const c
 }  // namespace
 
 HeadlessSway::HeadlessSway(int width, int height) {
-  runtimeDir_ = NobodysFolder(
-      "zimoklas-sway",
-      {"/usr/bin/sway", "/usr/bin/grim", "/usr/bin/wtype", "/usr/bin/swaymsg", "/usr/bin/swayidle"},
-      missing_);
+  runtimeDir_ = NobodysFolder("zimoklas-sway",
+                              {"/usr/bin/sway", "/usr/bin/grim", "/usr/bin/wtype",
+                               "/usr/bin/swaymsg", "/usr/bin/swayidle", ZIMOKLAS_SWAY_POINTER_PATH},
+                              missing_);
   if (runtimeDir_.empty()) return;
   const std::string config = runtimeDir_ + "/config";
   std::ofstream(config) << "output HEADLESS-1 resolution " << width << "x" << height
@@ -96,7 +96,7 @@ HeadlessSway::~HeadlessSway() {
   fs::remove_all(runtimeDir_);
   // The tools' output lies beside the folder; the compositor's log stays when a test
   // failed, for a person to read.
-  for (const char* file : {"-grim.log", "-wtype.log", "-tree.json", "-shot.ppm"}) {
+  for (const char* file : {"-grim.log", "-wtype.log", "-pointer.log", "-tree.json", "-shot.ppm"}) {
     fs::remove(runtimeDir_ + file);
   }
   if (!::testing::Test::HasFailure()) fs::remove(runtimeDir_ + "-sway.log");
@@ -136,6 +136,12 @@ void HeadlessSway::Type(const std::vector<std::string>& arguments) {
   std::vector<std::string> argv{"wtype", "-s", "300"};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   Run(argv, runtimeDir_ + "-wtype.log");
+}
+
+void HeadlessSway::Point(const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv{ZIMOKLAS_SWAY_POINTER_PATH};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  Run(argv, runtimeDir_ + "-pointer.log");
 }
 
 std::string HeadlessSway::Tree() {

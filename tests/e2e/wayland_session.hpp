@@ -31,6 +31,9 @@ class HeadlessSway {
   // Runs wtype with these arguments, after a pause that lets the focused client take
   // the new virtual keyboard's keymap first.
   void Type(const std::vector<std::string>& arguments);
+  // Runs zimoklas_sway_pointer with these arguments: a virtual pointer, since the
+  // headless seat has none ("move X Y W H", "click X Y W H", "burst N").
+  void Point(const std::vector<std::string>& arguments);
   // The window tree as swaymsg prints it (JSON).
   std::string Tree();
   // Waits until a window with this title (or app id) is in the tree.
