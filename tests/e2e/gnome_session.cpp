@@ -253,14 +253,6 @@ void HeadlessGnome::Keys(const std::vector<std::string>& keysyms) {
   Control(arguments, runtimeDir_ + "-control.log");
 }
 
-void HeadlessGnome::Move(int x, int y) {
-  Control({"move", std::to_string(x), std::to_string(y)}, runtimeDir_ + "-control.log");
-}
-
-void HeadlessGnome::Click(int x, int y) {
-  Control({"click", std::to_string(x), std::to_string(y)}, runtimeDir_ + "-control.log");
-}
-
 std::vector<HeadlessGnome::Monitor> HeadlessGnome::Monitors() {
   const std::string output = runtimeDir_ + "-monitors.txt";
   std::error_code error;

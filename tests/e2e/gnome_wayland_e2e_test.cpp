@@ -1,6 +1,6 @@
 // zimoklas on GNOME's own compositor, headless, with two monitors: the scene over the
 // primary monitor wherever it lies, the other monitor left alone, a key ending the
-// scene and a click on the other monitor not; and the scene started over the overview.
+// scene; and the scene started over the overview.
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -80,7 +80,7 @@ class GnomeWaylandTest : public ::testing::Test {
   std::string configHome_;
 };
 
-TEST_F(GnomeWaylandTest, SceneCoversThePrimaryOnTheRightAndOnlyAKeyOverItEndsIt) {
+TEST_F(GnomeWaylandTest, SceneCoversThePrimaryOnTheRightAndAKeyEndsIt) {
   Begin(2, false);
   if (IsSkipped() || HasFatalFailure()) return;
   ASSERT_TRUE(gnome_->MakePrimary("Meta-1"));
@@ -97,10 +97,6 @@ TEST_F(GnomeWaylandTest, SceneCoversThePrimaryOnTheRightAndOnlyAKeyOverItEndsIt)
   EXPECT_LT(shot.CountColour(kBlue, left), 100);
   EXPECT_EQ(ReadFile(log()), "");
 
-  // A click on the monitor the scene leaves alone is no input to the scene.
-  gnome_->Click(left.left + 200, left.top + 400);
-  std::this_thread::sleep_for(500ms);
-  ASSERT_TRUE(saver->Running()) << "a click on the other monitor ended the saver";
   gnome_->Keys({kKeyA});
   EXPECT_EQ(saver->WaitForExit(5s), std::optional<int>(0)) << ReadFile(log());
 }
