@@ -253,6 +253,10 @@ void HeadlessGnome::Keys(const std::vector<std::string>& keysyms) {
   Control(arguments, runtimeDir_ + "-control.log");
 }
 
+void HeadlessGnome::Click(int dx, int dy) {
+  Control({"click", std::to_string(dx), std::to_string(dy)}, runtimeDir_ + "-control.log");
+}
+
 std::vector<HeadlessGnome::Monitor> HeadlessGnome::Monitors() {
   const std::string output = runtimeDir_ + "-monitors.txt";
   std::error_code error;

@@ -1,6 +1,7 @@
 // zimoklas on GNOME's own compositor, headless, with two monitors: the scene over the
-// primary monitor wherever it lies, the other monitor left alone, a key ending the
-// scene; and the scene started over the overview.
+// primary monitor wherever it lies, the other monitor left alone, a key or a click over
+// the scene ending it and a click on the other monitor not; and the scene started over
+// the overview.
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -80,7 +81,7 @@ class GnomeWaylandTest : public ::testing::Test {
   std::string configHome_;
 };
 
-TEST_F(GnomeWaylandTest, SceneCoversThePrimaryOnTheRightAndAKeyEndsIt) {
+TEST_F(GnomeWaylandTest, SceneCoversThePrimaryOnTheRightAndOnlyInputOverItEndsIt) {
   Begin(2, false);
   if (IsSkipped() || HasFatalFailure()) return;
   ASSERT_TRUE(gnome_->MakePrimary("Meta-1"));
@@ -97,8 +98,17 @@ TEST_F(GnomeWaylandTest, SceneCoversThePrimaryOnTheRightAndAKeyEndsIt) {
   EXPECT_LT(shot.CountColour(kBlue, left), 100);
   EXPECT_EQ(ReadFile(log()), "");
 
+  // A click on the monitor the scene leaves alone is no input to the scene; a click
+  // over it is.
+  gnome_->Click(-right.width(), 0);
+  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(saver->Running()) << "a click on the other monitor ended the saver";
   gnome_->Keys({kKeyA});
   EXPECT_EQ(saver->WaitForExit(5s), std::optional<int>(0)) << ReadFile(log());
+  saver = Start({"/s"});
+  WaitForSceneIn(right, "gnome-wayland-before-click");
+  gnome_->Click(right.width(), 0);
+  EXPECT_EQ(saver->WaitForExit(5s), std::optional<int>(0)) << "a click over the scene";
 }
 
 // The shell starts in its overview, as at the start of a session: the scene closes it,
