@@ -151,7 +151,8 @@ void HeadlessGnome::Start(const std::vector<std::string>& shellArguments,
     (std::string(bus) == "bus" ? sessionBus_ : systemBus_) = std::make_unique<Process>(
         argv, std::vector<std::string>{}, runtimeDir_ + "-" + bus + ".log");
   }
-  const auto deadline = Clock::now() + 40s;
+  // A shared, busy machine can take most of a minute to bring the shell up.
+  const auto deadline = Clock::now() + 90s;
   while (Clock::now() < deadline &&
          !(fs::exists(runtimeDir_ + "/bus") && fs::exists(runtimeDir_ + "/system_bus"))) {
     std::this_thread::sleep_for(50ms);
