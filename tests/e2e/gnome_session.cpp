@@ -151,7 +151,8 @@ void HeadlessGnome::Start(const std::vector<std::string>& shellArguments,
     (std::string(bus) == "bus" ? sessionBus_ : systemBus_) = std::make_unique<Process>(
         argv, std::vector<std::string>{}, runtimeDir_ + "-" + bus + ".log");
   }
-  const auto deadline = Clock::now() + 40s;
+  // A shared, busy machine can take most of a minute to bring the shell up.
+  const auto deadline = Clock::now() + 90s;
   while (Clock::now() < deadline &&
          !(fs::exists(runtimeDir_ + "/bus") && fs::exists(runtimeDir_ + "/system_bus"))) {
     std::this_thread::sleep_for(50ms);
@@ -165,8 +166,9 @@ void HeadlessGnome::Start(const std::vector<std::string>& shellArguments,
   // Ready once it lays out its monitors and takes a screenshot.
   while (Clock::now() < deadline && shell_->Running()) {
     if (static_cast<int>(Monitors().size()) == monitors && Capture().width() > 0) {
+      // The shell is busy with its start for a while after its first screenshot.
+      std::this_thread::sleep_for(2s);
       if (!overview) {
-        std::this_thread::sleep_for(1s);
         Keys({kKeyEscape});
         std::this_thread::sleep_for(1s);
       }
@@ -252,12 +254,8 @@ void HeadlessGnome::Keys(const std::vector<std::string>& keysyms) {
   Control(arguments, runtimeDir_ + "-control.log");
 }
 
-void HeadlessGnome::Move(int x, int y) {
-  Control({"move", std::to_string(x), std::to_string(y)}, runtimeDir_ + "-control.log");
-}
-
-void HeadlessGnome::Click(int x, int y) {
-  Control({"click", std::to_string(x), std::to_string(y)}, runtimeDir_ + "-control.log");
+void HeadlessGnome::Click(int dx, int dy) {
+  Control({"click", std::to_string(dx), std::to_string(dy)}, runtimeDir_ + "-control.log");
 }
 
 std::vector<HeadlessGnome::Monitor> HeadlessGnome::Monitors() {

@@ -1,7 +1,7 @@
 // A headless GNOME session of a test's own: gnome-shell as the unprivileged account
 // nobody, with a session bus and a private "system" bus, on Wayland with one or more
 // virtual monitors side by side, or as the window manager of an X display. The shell is
-// driven through its D-Bus interfaces: screenshots, keys and the pointer through remote
+// driven through its D-Bus interfaces: screenshots, keys and clicks through remote
 // desktop, and the monitors' layout.
 #pragma once
 
@@ -50,9 +50,9 @@ class HeadlessGnome {
   // Each X keysym ("0x61") pressed and released, after a harmless Shift that lets the
   // focused client take the new virtual keyboard first.
   void Keys(const std::vector<std::string>& keysyms);
-  // The pointer to a point of the stage; Click then presses and releases the left button.
-  void Move(int x, int y);
-  void Click(int x, int y);
+  // The pointer moved by (dx, dy) from where it is, then a left click. A move by one
+  // monitor's width reaches the neighbouring monitor.
+  void Click(int dx, int dy);
   // The monitors as the shell lays them out.
   std::vector<Monitor> Monitors();
   // Makes the monitor with this connector the primary one, in place; false when refused.

@@ -4,9 +4,12 @@
 // scene, the scene at a fractional scale, and the start-up without any display.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -150,6 +153,18 @@ TEST_F(WaylandTest, SaverIsALayerOverTheOutputThatOnlyACharacterKeyEnds) {
   EXPECT_EQ(saver->WaitForExit(3s), std::optional<int>(0));
 }
 
+// Eleven moves within a millisecond end the scene, as on X11: each wl_pointer.motion
+// counts, none merged with the next.
+TEST_F(WaylandTest, EveryMotionOfAFastBurstCounts) {
+  WriteKeyFile(configHome_, {{"SnihR", "0"}, {"SnihG", "255"}, {"SnihB", "0"}});
+  auto saver = Start({"/s"});
+  WaitForScene("wayland-before-burst");
+  sway_->Point({"move", "640", "360", "1280", "720"});
+  ASSERT_TRUE(saver->Running()) << "the pointer's arrival ended the saver";
+  sway_->Point({"burst", "11"});
+  EXPECT_EQ(saver->WaitForExit(3s), std::optional<int>(0));
+}
+
 TEST_F(WaylandTest, FallbackToplevelCoversTheOutputAndEndsOnSigterm) {
   WriteKeyFile(configHome_, {{"SnihR", "0"}, {"SnihG", "255"}, {"SnihB", "0"}});
   auto saver = Start({"/s", "--fullscreen-toplevel"});
@@ -239,6 +254,38 @@ TEST_F(WaylandKWinTest, AtAFractionalScaleTheSceneIsDrawnInTheOutputsOwnPixels) 
   EXPECT_EQ(saver->WaitForExit(3s), std::optional<int>(128 + SIGTERM));
 }
 
+// KDE Plasma with two outputs: the scene goes on the one kde_output_order_v1 lists first,
+// and the other keeps its desktop.
+class WaylandKWinTwoOutputsTest : public WaylandKWinTest {
+ protected:
+  void SetUp() override {
+    std::string missing = NativeProgramMissing();
+    if (missing.empty()) {
+      kwin_.emplace(1280, 720, "1", 2);
+      missing = kwin_->missing();
+      compositor_ = kwin_->ClientEnvironment();
+    }
+    Require(missing);
+  }
+};
+
+TEST_F(WaylandKWinTwoOutputsTest, SceneCoversTheFirstOutputInKdesOrderOnly) {
+  WriteKeyFile(configHome_, {{"SnihR", "0"}, {"SnihG", "255"}, {"SnihB", "0"}});
+  auto saver = Start({"/s"});
+  std::this_thread::sleep_for(3s);
+  const Image first = SaveShot(kwin_->Capture("Virtual-0"), "wayland-kwin-first-output");
+  const Image second = SaveShot(kwin_->Capture("Virtual-1"), "wayland-kwin-second-output");
+  ASSERT_EQ(first.width(), 1280) << ReadFile(log());
+  ASSERT_EQ(second.width(), 1280);
+  EXPECT_GE(first.CountColour(kGreen, kSky), 100) << "no snow on the first output";
+  EXPECT_GE(first.CountColour(kBlue, Box{0, 100, 1280, 300}), 2000) << "no P.F. line";
+  EXPECT_LT(second.CountColour(kBlue) + second.CountColour(kGreen), 50)
+      << "the scene reaches the second output";
+  EXPECT_EQ(ReadFile(log()), "");
+  saver->Signal(SIGTERM);
+  EXPECT_EQ(saver->WaitForExit(3s), std::optional<int>(128 + SIGTERM));
+}
+
 // No compositor and no X server: the preview still ends well, the help needs neither,
 // and the saver and the settings window say in one line what is missing.
 TEST(WaylandStartUp, WithoutAnyDisplayPreviewEndsWellAndTheOthersSaySo) {
@@ -270,6 +317,66 @@ TEST(WaylandStartUp, WithoutAnyDisplayPreviewEndsWellAndTheOthersSaySo) {
   }
   EXPECT_EQ(run({"/s", "--x11"}), std::optional<int>(1));
   EXPECT_NE(ReadFile(output).find("DISPLAY is not set"), std::string::npos);
+  std::filesystem::remove_all(runtime);
+}
+
+// The display switches and the compositor's socket against a working X display: a
+// socket that accepts and never answers, a dead one with --fullscreen-toplevel, and the
+// contradictions, which are refused whatever their order.
+TEST(WaylandStartUp, SwitchesAndASilentCompositorLeaveTheSaverOnX11) {
+  if (const std::string missing = NativeProgramMissing(); !missing.empty()) {
+    if (EndToEndRequired()) FAIL() << "the end-to-end run is required, but " << missing;
+    GTEST_SKIP() << missing;
+  }
+  VirtualDisplay x11;
+  ASSERT_TRUE(x11.ok());
+  Screen screen(x11.name());
+  const std::string runtime = MakeTempFolder("zimoklas-silent");
+  const std::string output = runtime + "/output.log";
+  const auto start = [&](const std::vector<std::string>& arguments) {
+    std::filesystem::remove(output);
+    std::vector<std::string> argv{ZIMOKLAS_NATIVE_PATH};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return std::make_unique<Process>(
+        argv,
+        std::vector<std::string>{"XDG_RUNTIME_DIR=" + runtime, "XDG_CONFIG_HOME=" + runtime,
+                                 "WAYLAND_DISPLAY=wayland-silent", "DISPLAY=" + x11.name()},
+        output);
+  };
+  const auto expectOnX11 = [&](std::unique_ptr<Process> saver, const std::string& said) {
+    EXPECT_TRUE(screen.WaitForWindow("Zimoklas", 10s)) << ReadFile(output);
+    saver->Signal(SIGTERM);
+    EXPECT_EQ(saver->WaitForExit(5s), std::optional<int>(128 + SIGTERM));
+    EXPECT_EQ(ReadFile(output), said);
+  };
+
+  // No socket at all.
+  expectOnX11(start({"--fullscreen-toplevel", "/s"}), "");
+  // A socket that accepts but never answers.
+  const int server = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string path = runtime + "/wayland-silent";
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(server, 4), 0);
+  expectOnX11(start({"/s"}), "zimoklas: the Wayland compositor at " + path +
+                                 " does not answer, so the X display is used\n");
+  auto forced = start({"--wayland", "/s"});
+  EXPECT_EQ(forced->WaitForExit(10s), std::optional<int>(1));
+  EXPECT_EQ(ReadFile(output), "zimoklas: the Wayland compositor at " + path + " does not answer\n");
+  close(server);
+
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--x11", "--fullscreen-toplevel", "/s"},
+        {"--fullscreen-toplevel", "/s", "--x11"},
+        {"--wayland", "--x11"}}) {
+    auto refused = start(arguments);
+    EXPECT_EQ(refused->WaitForExit(5s), std::optional<int>(2)) << arguments.front();
+    const std::string said = ReadFile(output);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("contradict"), std::string::npos) << said;
+  }
   std::filesystem::remove_all(runtime);
 }
 

@@ -65,10 +65,10 @@ std::string NobodysFolder(const std::string& name, std::initializer_list<const c
 }  // namespace
 
 HeadlessSway::HeadlessSway(int width, int height) {
-  runtimeDir_ = NobodysFolder(
-      "zimoklas-sway",
-      {"/usr/bin/sway", "/usr/bin/grim", "/usr/bin/wtype", "/usr/bin/swaymsg", "/usr/bin/swayidle"},
-      missing_);
+  runtimeDir_ = NobodysFolder("zimoklas-sway",
+                              {"/usr/bin/sway", "/usr/bin/grim", "/usr/bin/wtype",
+                               "/usr/bin/swaymsg", "/usr/bin/swayidle", ZIMOKLAS_SWAY_POINTER_PATH},
+                              missing_);
   if (runtimeDir_.empty()) return;
   const std::string config = runtimeDir_ + "/config";
   std::ofstream(config) << "output HEADLESS-1 resolution " << width << "x" << height
@@ -96,7 +96,8 @@ HeadlessSway::~HeadlessSway() {
   fs::remove_all(runtimeDir_);
   // The tools' output lies beside the folder; the compositor's log stays when a test
   // failed, for a person to read.
-  for (const char* file : {"-grim.log", "-wtype.log", "-tree.json", "-shot.ppm", "-swaymsg.log"}) {
+  for (const char* file :
+       {"-grim.log", "-wtype.log", "-pointer.log", "-tree.json", "-shot.ppm", "-swaymsg.log"}) {
     fs::remove(runtimeDir_ + file);
   }
   if (!::testing::Test::HasFailure()) fs::remove(runtimeDir_ + "-sway.log");
@@ -138,6 +139,12 @@ void HeadlessSway::Type(const std::vector<std::string>& arguments) {
   Run(argv, runtimeDir_ + "-wtype.log");
 }
 
+void HeadlessSway::Point(const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv{ZIMOKLAS_SWAY_POINTER_PATH};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  Run(argv, runtimeDir_ + "-pointer.log");
+}
+
 std::string HeadlessSway::SwaySocket() const {
   std::string socket;
   for (const auto& entry : fs::directory_iterator(runtimeDir_)) {
@@ -166,7 +173,7 @@ bool HeadlessSway::WaitForWindow(const std::string& name, Milliseconds timeout) 
   return false;
 }
 
-HeadlessKWin::HeadlessKWin(int width, int height, const std::string& scale) {
+HeadlessKWin::HeadlessKWin(int width, int height, const std::string& scale, int outputs) {
   runtimeDir_ = NobodysFolder(
       "zimoklas-kwin",
       {"/usr/bin/kwin_wayland", "/usr/bin/dbus-daemon", ZIMOKLAS_KWIN_CAPTURE_PATH}, missing_);
@@ -197,7 +204,8 @@ HeadlessKWin::HeadlessKWin(int width, int height, const std::string& scale) {
   argv.insert(argv.end(),
               {"KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1", kwin, "--virtual", "--no-lockscreen",
                "--no-global-shortcuts", "--no-kactivities", "--width", std::to_string(width),
-               "--height", std::to_string(height), "--scale", scale, "--socket", "wayland-1"});
+               "--height", std::to_string(height), "--scale", scale, "--output-count",
+               std::to_string(outputs), "--socket", "wayland-1"});
   const auto deadline = Clock::now() + 20s;
   while (Clock::now() < deadline && !fs::exists(runtimeDir_ + "/bus")) {
     std::this_thread::sleep_for(50ms);
@@ -227,12 +235,12 @@ std::vector<std::string> HeadlessKWin::ClientEnvironment() const {
   return {"XDG_RUNTIME_DIR=" + runtimeDir_, "WAYLAND_DISPLAY=wayland-1"};
 }
 
-Image HeadlessKWin::Capture() {
+Image HeadlessKWin::Capture(const std::string& output) {
   // Taken as KWin's own account, on its bus, into its folder.
   const std::string path = runtimeDir_ + "/shot.ppm";
   Process tool({"runuser", "-u", "nobody", "--", "env",
                 "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir_ + "/bus",
-                ZIMOKLAS_KWIN_CAPTURE_PATH, "Virtual-0", path},
+                ZIMOKLAS_KWIN_CAPTURE_PATH, output, path},
                {}, runtimeDir_ + "-capture.log");
   Image image;
   if (tool.WaitForExit(15s).value_or(-1) == 0) image = ReadPpm(path);

@@ -31,6 +31,9 @@ class HeadlessSway {
   // Runs wtype with these arguments, after a pause that lets the focused client take
   // the new virtual keyboard's keymap first.
   void Type(const std::vector<std::string>& arguments);
+  // Runs zimoklas_sway_pointer with these arguments: a virtual pointer, since the
+  // headless seat has none ("move X Y W H", "click X Y W H", "burst N").
+  void Point(const std::vector<std::string>& arguments);
   // The window tree as swaymsg prints it (JSON).
   std::string Tree();
   // Runs a sway command through swaymsg ("[app_id=x] inhibit_idle open"); its status.
@@ -53,16 +56,17 @@ class HeadlessSway {
 
 class HeadlessKWin {
  public:
-  // An output of `width` x `height` logical pixels at `scale` ("1.5").
-  HeadlessKWin(int width, int height, const std::string& scale);
+  // `outputs` outputs of `width` x `height` logical pixels at `scale` ("1.5"), left to
+  // right, named Virtual-0, Virtual-1...
+  HeadlessKWin(int width, int height, const std::string& scale, int outputs = 1);
   HeadlessKWin(const HeadlessKWin&) = delete;
   HeadlessKWin& operator=(const HeadlessKWin&) = delete;
   ~HeadlessKWin();
 
   const std::string& missing() const { return missing_; }
   std::vector<std::string> ClientEnvironment() const;
-  // The output in its own pixels; empty when the screenshot fails.
-  Image Capture();
+  // An output in its own pixels; empty when the screenshot fails.
+  Image Capture(const std::string& output = "Virtual-0");
 
  private:
   std::string missing_;

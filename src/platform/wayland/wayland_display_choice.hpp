@@ -3,6 +3,7 @@
 // there is neither.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -22,8 +23,19 @@ struct DisplayEnvironment {
 // default wayland-0) in XDG_RUNTIME_DIR. Empty when it cannot be said.
 std::string WaylandSocketPath(const DisplayEnvironment& environment);
 
-// True when a compositor accepts a connection on that socket.
-bool WaylandReachable(const DisplayEnvironment& environment);
+// What is at the compositor's socket: nothing that accepts a connection, a compositor
+// that accepts one but does not answer in time, or one that answers.
+enum class WaylandAnswer : std::uint8_t { Nothing, Silent, Answers };
+
+struct WaylandProbe {
+  WaylandAnswer answer = WaylandAnswer::Nothing;
+  // The compositor offers layer-shell (zwlr_layer_shell_v1).
+  bool layerShell = false;
+};
+
+// Connects to the socket and waits up to `timeout` for the compositor's first reply,
+// which lists what it offers.
+WaylandProbe ProbeWayland(const DisplayEnvironment& environment, std::chrono::milliseconds timeout);
 
 DisplayKind ChooseDisplay(DisplayForce force, const DisplayEnvironment& environment,
                           bool waylandReachable);

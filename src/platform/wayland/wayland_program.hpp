@@ -22,7 +22,8 @@ struct ProgramParts {
 };
 
 // Connects GTK to the compositor (and to nothing else), then runs the mode that
-// `argumentText` chooses. `toplevel` forces the fullscreen toplevel surface. Returns the
+// `argumentText` chooses. `toplevel` asks for the fullscreen toplevel surface (which a
+// compositor without layer-shell needs) instead of a layer surface. Returns the
 // program's exit status: 1 when the compositor cannot be reached. A connection lost
 // later ends the program with status 1 and one line on stderr.
 int RunProgram(std::string_view argumentText, bool toplevel, const ProgramParts& parts);

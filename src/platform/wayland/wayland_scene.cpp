@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/wayland/wayland_gnome_shell.hpp"
 #include "platform/wayland/wayland_input.hpp"
 #include "platform/wayland/wayland_output_scale.hpp"
+#include "platform/wayland/wayland_primary.hpp"
 
 namespace zimoklas::wayland {
 namespace {
@@ -20,9 +22,23 @@ constexpr GdkEventMask kSceneEvents =
     static_cast<GdkEventMask>(GDK_KEY_PRESS_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
                               GDK_POINTER_MOTION_MASK | GDK_ENTER_NOTIFY_MASK);
 
-// The output the compositor will most likely give the scene: GDK's primary monitor,
-// else the first one.
-GdkMonitor* SceneMonitor(GdkDisplay* display) {
+// The index of the monitor the desktop names primary; -1 where it names none.
+int NamedPrimary(GdkDisplay* display) {
+  if (!GDK_IS_WAYLAND_DISPLAY(display)) return -1;
+  const std::optional<Position> corner =
+      PrimaryOutputPosition(gdk_wayland_display_get_wl_display(display));
+  for (int i = 0; corner && i < gdk_display_get_n_monitors(display); ++i) {
+    GdkRectangle geometry{};
+    gdk_monitor_get_geometry(gdk_display_get_monitor(display, i), &geometry);
+    if (geometry.x == corner->x && geometry.y == corner->y) return i;
+  }
+  return -1;
+}
+
+// The output the scene goes on: the primary one where the desktop names it; else the
+// one the compositor will most likely give it, GDK's primary monitor or the first one.
+GdkMonitor* SceneMonitor(GdkDisplay* display, int primary) {
+  if (primary >= 0) return gdk_display_get_monitor(display, primary);
   GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
   if (monitor == nullptr && gdk_display_get_n_monitors(display) > 0) {
     monitor = gdk_display_get_monitor(display, 0);
@@ -48,11 +64,11 @@ void EndIfTooLarge(int width, int height) {
 }  // namespace
 
 SceneWindow::SceneWindow(bool toplevel, std::function<void()> showSettings)
-    : kind_(!toplevel && gtk_layer_is_supported() != FALSE ? SurfaceKind::LayerSurface
-                                                           : SurfaceKind::FullscreenToplevel),
+    : kind_(toplevel ? SurfaceKind::FullscreenToplevel : SurfaceKind::LayerSurface),
       showSettings_(std::move(showSettings)) {
   GdkDisplay* display = gdk_display_get_default();
-  if (GdkMonitor* monitor = SceneMonitor(display); monitor != nullptr) {
+  primary_ = NamedPrimary(display);
+  if (GdkMonitor* monitor = SceneMonitor(display, primary_); monitor != nullptr) {
     GdkRectangle geometry{};
     gdk_monitor_get_geometry(monitor, &geometry);
     scale_ = std::max(1, gdk_monitor_get_scale_factor(monitor));
@@ -107,10 +123,18 @@ void SceneWindow::Create() {
     }
     gtk_layer_set_exclusive_zone(window, -1);
     gtk_layer_set_keyboard_mode(window, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
+    // Without a primary the compositor chooses, the output with focus.
+    if (primary_ >= 0) {
+      gtk_layer_set_monitor(window, gdk_display_get_monitor(gdk_display_get_default(), primary_));
+    }
   } else {
     gtk_window_set_default_size(window, std::max(1, static_cast<int>(screenWidth_ / scale_)),
                                 std::max(1, static_cast<int>(screenHeight_ / scale_)));
-    gtk_window_fullscreen(window);
+    if (primary_ >= 0) {
+      gtk_window_fullscreen_on_monitor(window, gtk_window_get_screen(window), primary_);
+    } else {
+      gtk_window_fullscreen(window);
+    }
   }
   g_signal_connect(window_, "draw", G_CALLBACK(&OnDraw), this);
   g_signal_connect(window_, "size-allocate", G_CALLBACK(&OnSizeAllocate), this);
@@ -137,11 +161,17 @@ void SceneWindow::Show() {
   if (form_ != nullptr) form_->Form_Resize();
   Repaint({0, 0, static_cast<float>(frame_.width()), static_cast<float>(frame_.height())});
   if (window_ == nullptr) Create();
+  // In GNOME's overview the scene would be a thumbnail, and the first key would go to
+  // the overview's search.
+  GnomeShell().LeaveOverview();
   gtk_widget_show(window_);
 }
 
-void SceneWindow::OnRealize(GtkWidget* /*widget*/, gpointer self) {
+void SceneWindow::OnRealize(GtkWidget* widget, gpointer self) {
   auto* scene = static_cast<SceneWindow*>(self);
+  // Every motion the compositor sends counts towards the moves that end the scene; GDK
+  // would merge the ones queued together into one.
+  gdk_window_set_event_compression(gtk_widget_get_window(widget), FALSE);
   scene->ApplyCursor();
   scene->DeclareOpaque();
 }

@@ -26,8 +26,8 @@ enum class SurfaceKind : std::uint8_t { LayerSurface, FullscreenToplevel };
 class SceneWindow final : public saver::SaverWindow {
  public:
   // Needs GTK initialised on a Wayland display. The window is made when it is shown;
-  // until then only the output's size and scale are read. A fullscreen toplevel is used
-  // where the compositor has no layer-shell or `toplevel` asks for one.
+  // until then only the output's size and scale are read. `toplevel` asks for a
+  // fullscreen toplevel, which a compositor without layer-shell needs.
   SceneWindow(bool toplevel, std::function<void()> showSettings);
   SceneWindow(const SceneWindow&) = delete;
   SceneWindow& operator=(const SceneWindow&) = delete;
@@ -78,6 +78,7 @@ class SceneWindow final : public saver::SaverWindow {
   static void OnRealize(GtkWidget* widget, gpointer self);
 
   SurfaceKind kind_;
+  int primary_ = -1;  // GDK's index of the monitor the desktop names primary; -1: none
   std::function<void()> showSettings_;
   std::function<void()> gone_;
   saver::Form1* form_ = nullptr;

@@ -31,11 +31,20 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments,
   bool root = false;
   std::optional<unsigned long> window;
   bool joined = false;
+  std::string conflict;  // two switches that ask for different displays
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view arg = arguments[i];
-    if (arg == "--wayland" || arg == "--x11" || arg == "--fullscreen-toplevel") {
-      result.display = arg == "--x11" ? CommandLine::Display::X11 : CommandLine::Display::Wayland;
-      result.fullscreenToplevel = result.fullscreenToplevel || arg == "--fullscreen-toplevel";
+    if (arg == "--wayland" || arg == "--x11") {
+      const auto display =
+          arg == "--x11" ? CommandLine::Display::X11 : CommandLine::Display::Wayland;
+      if (result.display != CommandLine::Display::Automatic && result.display != display) {
+        conflict = "--x11 and --wayland";
+      }
+      result.display = display;
+      continue;
+    }
+    if (arg == "--fullscreen-toplevel") {
+      result.fullscreenToplevel = true;
       continue;
     }
     if (joined) result.argumentText += ' ';
@@ -64,6 +73,16 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments,
         return result;
       }
     }
+  }
+  // A Wayland surface's kind means nothing on an X display that a switch forces.
+  if (result.display == CommandLine::Display::X11 && result.fullscreenToplevel &&
+      conflict.empty()) {
+    conflict = "--x11 and --fullscreen-toplevel";
+  }
+  if (!conflict.empty()) {
+    result.action = CommandLine::Action::Error;
+    result.error = conflict + " contradict each other";
+    return result;
   }
   // A window named on the command line comes first. The daemon starts its modules with
   // --root and says in its variable which window "root" means; every other mode leaves
@@ -98,14 +117,16 @@ std::string UsageText() {
          "                        draw into the window ID (decimal or 0x hex)\n"
          "  --wayland             show the saver and the settings on the Wayland compositor\n"
          "  --x11                 show them on the X server\n"
-         "  --fullscreen-toplevel on Wayland, show the saver as a fullscreen window even\n"
-         "                        where the compositor offers an overlay layer\n"
+         "  --fullscreen-toplevel when on Wayland, show the saver as a fullscreen window\n"
+         "                        even where the compositor offers an overlay layer\n"
          "  --version             print the version and exit\n"
          "  -h, --help            print this text and exit\n"
          "\n"
          "Without --wayland or --x11 the Wayland compositor named by WAYLAND_DISPLAY (or\n"
-         "wayland-0 in XDG_RUNTIME_DIR) is used when it answers, else the X server named\n"
-         "by DISPLAY. The module mode always runs on X11, and /p needs no display.\n"
+         "wayland-0 in XDG_RUNTIME_DIR) is used when it answers within 2 seconds, else\n"
+         "the X server named by DISPLAY. --fullscreen-toplevel chooses no display; with\n"
+         "--x11 it is refused, as --x11 with --wayland is, whatever their order. The\n"
+         "module mode always runs on X11, and /p needs no display.\n"
          "\n"
          "With --root, XSCREENSAVER_WINDOW, when set, names the window to draw into as\n"
          "--window-id does; the other modes ignore it.\n"

@@ -20,8 +20,9 @@ struct CommandLine {
   std::optional<unsigned long> window;
   // Why the command line cannot be used (Action::Error).
   std::string error;
-  // --wayland or --x11 force a display, --fullscreen-toplevel also forces the Wayland
-  // scene's fallback surface; none of them is part of the argument text.
+  // --wayland or --x11 force a display; --fullscreen-toplevel chooses the Wayland scene's
+  // fallback surface and no display. None of them is part of the argument text; --x11
+  // with --wayland or --fullscreen-toplevel, in any order, is an error.
   enum class Display : std::uint8_t { Automatic, Wayland, X11 };
   Display display = Display::Automatic;
   bool fullscreenToplevel = false;

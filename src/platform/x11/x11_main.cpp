@@ -1,6 +1,7 @@
 // The program's entry point on Linux: the switches of `zimoklas` (version, help, the
 // module mode, the display), then the same load step and mode dispatch as on Windows,
 // on the Wayland compositor or the X server; module mode is always X11.
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -71,9 +72,26 @@ int main(int argc, char** argv) {
         command.display == x11::CommandLine::Display::Wayland ? wayland::DisplayForce::Wayland
         : command.display == x11::CommandLine::Display::X11   ? wayland::DisplayForce::X11
                                                               : wayland::DisplayForce::Automatic;
-    const bool reachable =
-        force == wayland::DisplayForce::Automatic && wayland::WaylandReachable(environment);
-    switch (wayland::ChooseDisplay(force, environment, reachable)) {
+    // A compositor that accepts the connection and never answers would hang GTK's start.
+    const wayland::WaylandProbe probe =
+        force != wayland::DisplayForce::X11
+            ? wayland::ProbeWayland(environment, std::chrono::seconds(2))
+            : wayland::WaylandProbe{};
+    const bool silent = probe.answer == wayland::WaylandAnswer::Silent;
+    if (silent && force == wayland::DisplayForce::Wayland) {
+      std::fprintf(stderr, "zimoklas: the Wayland compositor at %s does not answer\n",
+                   wayland::WaylandSocketPath(environment).c_str());
+      return 1;
+    }
+    const bool reachable = probe.answer == wayland::WaylandAnswer::Answers;
+    const wayland::DisplayKind kind = wayland::ChooseDisplay(force, environment, reachable);
+    if (silent && kind == wayland::DisplayKind::X11) {
+      std::fprintf(stderr,
+                   "zimoklas: the Wayland compositor at %s does not answer, so the X display "
+                   "is used\n",
+                   wayland::WaylandSocketPath(environment).c_str());
+    }
+    switch (kind) {
       case wayland::DisplayKind::Neither:
         std::fprintf(stderr, "zimoklas: %s\n",
                      glib::Printable(wayland::NoDisplayMessage(environment)).c_str());
@@ -81,7 +99,7 @@ int main(int argc, char** argv) {
       case wayland::DisplayKind::Wayland: {
         int settingsSignal = 0;
         const int status = wayland::RunProgram(
-            command.argumentText, command.fullscreenToplevel,
+            command.argumentText, command.fullscreenToplevel || !probe.layerShell,
             {store, clock, random, module1,
              [&] { return gtk::RunSettingsWindow(store, module1, clock, &settingsSignal); }});
         if (settingsSignal != 0) posix::EndBySignal(settingsSignal);

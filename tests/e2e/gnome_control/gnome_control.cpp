@@ -1,11 +1,10 @@
 // Drives a headless gnome-shell for the end-to-end tests through its D-Bus interfaces:
-// screenshots, keys and the pointer through remote desktop, and the monitors' layout.
+// screenshots, keys and clicks through remote desktop, and the monitors' layout.
 // Run as the shell's own account, with its bus address in DBUS_SESSION_BUS_ADDRESS.
 //
 //   zimoklas_gnome_control shot OUT.png        the whole stage, every monitor
 //   zimoklas_gnome_control keys KEYSYM...      each keysym (0x61) pressed and released
-//   zimoklas_gnome_control click X Y           the pointer to X,Y of the stage, a left click
-//   zimoklas_gnome_control move X Y            the pointer to X,Y of the stage
+//   zimoklas_gnome_control click DX DY         the pointer moved by DX,DY, then a left click
 //   zimoklas_gnome_control monitors            one line a monitor: connector x y w h primary
 //   zimoklas_gnome_control primary CONNECTOR   makes that monitor the primary one
 #include <gio/gio.h>
@@ -97,20 +96,19 @@ int Keys(int count, char** keysyms) {
   return 0;
 }
 
-int Pointer(double x, double y, bool click) {
+int Click(double dx, double dy) {
   const std::string session = StartRemoteSession();
-  // Relative moves need no screen cast: first into the stage's top-left corner, then out
-  // to the point.
-  Notify(session, "NotifyPointerMotionRelative", g_variant_new("(dd)", -100000.0, -100000.0));
-  Pause(100);
-  Notify(session, "NotifyPointerMotionRelative", g_variant_new("(dd)", x, y));
-  Pause(200);
-  if (click) {
-    constexpr int kLeftButton = 0x110;  // BTN_LEFT
-    Notify(session, "NotifyPointerButton", g_variant_new("(ib)", kLeftButton, TRUE));
-    Notify(session, "NotifyPointerButton", g_variant_new("(ib)", kLeftButton, FALSE));
-    Pause(200);
-  }
+  // The first event makes the virtual pointer, which takes the next ones only once it is
+  // there. (A first move of -100000 pixels, meant to reach the stage's corner, left the
+  // pointer where no client saw it.)
+  Notify(session, "NotifyPointerMotionRelative", g_variant_new("(dd)", 0.0, 0.0));
+  Pause(300);
+  Notify(session, "NotifyPointerMotionRelative", g_variant_new("(dd)", dx, dy));
+  Pause(300);
+  constexpr int kLeftButton = 0x110;  // BTN_LEFT
+  Notify(session, "NotifyPointerButton", g_variant_new("(ib)", kLeftButton, TRUE));
+  Notify(session, "NotifyPointerButton", g_variant_new("(ib)", kLeftButton, FALSE));
+  Pause(300);
   return 0;
 }
 
@@ -236,9 +234,8 @@ int main(int argc, char** argv) {
   }
   if (command == "shot" && argc == 3) return Shot(argv[2]);
   if (command == "keys" && argc >= 3) return Keys(argc - 2, argv + 2);
-  if ((command == "click" || command == "move") && argc == 4) {
-    return Pointer(std::strtod(argv[2], nullptr), std::strtod(argv[3], nullptr),
-                   command == "click");
+  if (command == "click" && argc == 4) {
+    return Click(std::strtod(argv[2], nullptr), std::strtod(argv[3], nullptr));
   }
   if (command == "monitors" && argc == 2) return Monitors();
   if (command == "primary" && argc == 3) return MakePrimary(argv[2]);
