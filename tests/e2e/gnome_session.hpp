@@ -16,6 +16,7 @@ namespace zimoklas::e2e {
 // X keysyms for HeadlessGnome::Keys.
 inline constexpr const char* kKeyA = "0x61";
 inline constexpr const char* kKeyEscape = "0xff1b";
+inline constexpr const char* kKeyShift = "0xffe1";
 
 class HeadlessGnome {
  public:

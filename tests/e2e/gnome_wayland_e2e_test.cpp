@@ -106,10 +106,13 @@ TEST_F(GnomeWaylandTest, SceneCoversThePrimaryOnTheRightAndOnlyInputOverItEndsIt
   // get the keyboard (in one run of three no wl_keyboard.enter reached it).
   saver = Start({"/s"});
   WaitForSceneIn(right, "gnome-wayland-before-click");
-  gnome_->Click(-right.width(), 0);
+  // The pointer starts anywhere: two widths to the left hold it at the layout's left
+  // edge, half a monitor down, over the monitor the scene leaves alone; one and a half
+  // widths back bring it over the middle of the scene's lower half, clear of every text.
+  gnome_->Click(-2 * right.width(), right.height() / 2);
   std::this_thread::sleep_for(500ms);
   ASSERT_TRUE(saver->Running()) << "a click on the other monitor ended the saver";
-  gnome_->Click(right.width(), 0);
+  gnome_->Click(right.width() + right.width() / 2, 0);
   EXPECT_EQ(saver->WaitForExit(5s), std::optional<int>(0)) << "a click over the scene";
 }
 

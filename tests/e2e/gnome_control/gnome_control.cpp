@@ -102,7 +102,7 @@ int Click(double dx, double dy) {
   // there. (A first move of -100000 pixels, meant to reach the stage's corner, left the
   // pointer where no client saw it.)
   Notify(session, "NotifyPointerMotionRelative", g_variant_new("(dd)", 0.0, 0.0));
-  Pause(300);
+  Pause(1000);
   Notify(session, "NotifyPointerMotionRelative", g_variant_new("(dd)", dx, dy));
   Pause(300);
   constexpr int kLeftButton = 0x110;  // BTN_LEFT
