@@ -1,11 +1,13 @@
 // The running cost of the real Wayland scene, the code path of `zimoklas /s` on a
 // compositor, with the spark and flake pools held full: ticks delivered a second, CPU per
 // tick, the compositor's share, the delay from a tick's deadline to its drawing in the
-// frame, peak RSS, heap allocations per tick, and the damage each frame sends. It runs
-// in the compositor that WAYLAND_DISPLAY names (scripts/bench starts a headless sway).
+// frame, peak RSS, heap allocations per tick, the damage each frame sends and the
+// wake-ups a second. It runs in the compositor that WAYLAND_DISPLAY names (scripts/bench
+// starts a headless sway).
 //
 //   wayland_scene_cost [--seconds N] [--warmup N] [--compositor PID] [--surface layer|toplevel]
 #include <gtk/gtk.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -72,10 +74,20 @@ int main(int argc, char** argv) {
 
   const std::uint64_t framesBefore = window.damagedFrames();
   const std::uint64_t boxesBefore = window.damageBoxes();
+  // Each wait the loop makes for the compositor, its timer or input is one voluntary
+  // context switch.
+  long wakeUps = 0;
   const std::optional<zb::SceneRun> run =
       zb::MeasureSceneRun(stats, recorder, options.compositor, [&] {
-        return wayland::RunSceneLoop(window, form, stats, zb::ToNanos(options.seconds)) ==
-               wayland::LoopEnd::TimeUp;
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        wakeUps = -usage.ru_nvcsw;
+        const bool timeUp =
+            wayland::RunSceneLoop(window, form, stats, zb::ToNanos(options.seconds)) ==
+            wayland::LoopEnd::TimeUp;
+        getrusage(RUSAGE_SELF, &usage);
+        wakeUps += usage.ru_nvcsw;
+        return timeUp;
       });
   if (!run) {
     std::fputs("wayland_scene_cost: the scene ended before the measurement did\n", stderr);
@@ -86,6 +98,8 @@ int main(int argc, char** argv) {
   zb::AddSceneFigures(report, *run, recorder, bare, "compositor", "");
   const auto frames = static_cast<double>(window.damagedFrames() - framesBefore);
   report.Add("frames_per_second", frames / run->wall, "1/s", "frames that sent damage, a second");
+  report.Add("wake_ups_per_second", static_cast<double>(wakeUps) / run->wall, "1/s",
+             "wake-ups a second (voluntary context switches)", "<= 70 at 60 Hz");
   report.Add("damage_boxes_per_frame",
              frames > 0 ? static_cast<double>(window.damageBoxes() - boxesBefore) / frames : 0,
              "1/frame", "damage boxes a frame");

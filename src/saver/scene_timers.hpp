@@ -22,6 +22,12 @@ struct TimerStats {
   TickObserver* observer = nullptr;
 };
 
+// Where the compositor paces the animation with its frames, ticks later than this many
+// periods at a frame are given up: a compositor down to 20 frames a second still gets
+// every tick, and one that asked for no frame for a while (an output switched off) gets
+// no burst of catch-up ticks.
+inline constexpr int kFrameStallPeriods = 10;
+
 enum class TimerRun : std::uint8_t { Neither, Animation, Clock };
 
 class SceneTimers {
@@ -53,15 +59,43 @@ class SceneTimers {
       stats.skipped += ticks_.Advance(now);
       return TimerRun::Animation;
     }
-    if (clockTicks_.Due(now)) {
-      form.Timer2_Timer();
+    if (RunClock(form, now, stats)) {
       handOn(TimerRun::Clock);
-      ++stats.clockTicks;
-      clockTicks_.Advance(now);
       return TimerRun::Clock;
     }
     return TimerRun::Neither;
   }
+
+  // At a frame the compositor asked for: runs every animation tick due by `now`, oldest
+  // first, then the clock tick if it is due, all for one commit. Returns the animation
+  // ticks run. Ticks more than kFrameStallPeriods late are given up, so after a long wait
+  // for a frame the animation carries on from `now` with one tick.
+  template <animation::PixelSink Sink, typename ReadClock>
+  std::uint64_t RunFrame(Form1& form, Sink& sink, Nanos now, TimerStats& stats,
+                         ReadClock&& readClock) {
+    std::uint64_t ran = 0;
+    while (ticks_.Due(now)) {
+      form.Timer1_Timer(sink);
+      ++ran;
+      ++stats.ticks;
+      if (stats.observer != nullptr) stats.observer->AfterTick(ticks_.next(), now, readClock());
+      stats.skipped += ticks_.Advance(now, kFrameStallPeriods * Nanos(Form1::kTimer1Interval));
+    }
+    RunClock(form, now, stats);
+    return ran;
+  }
+
+  // Runs the clock tick if it is due at `now`; a late one runs once and its next
+  // deadline is a second after `now`. The clock keeps its second while the animation
+  // waits for a frame.
+  bool RunClock(Form1& form, Nanos now, TimerStats& stats) {
+    if (!clockTicks_.Due(now)) return false;
+    form.Timer2_Timer();
+    ++stats.clockTicks;
+    clockTicks_.Advance(now);
+    return true;
+  }
+  Nanos nextClock() const { return clockTicks_.next(); }
 
  private:
   TickSchedule ticks_;

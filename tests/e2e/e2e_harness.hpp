@@ -166,6 +166,9 @@ class Screen {
   std::vector<Box> WindowBoxes(const std::string& title);
   // The bottom one of them; empty when there is none.
   Box WindowBox(const std::string& title);
+  // The 32-bit CARDINAL property `name` of the bottom window with this title; -1 when
+  // there is no such window or property.
+  long WindowCardinal(const std::string& title, const std::string& name);
   // Asks the bottom window with this title to close, as a window manager's close box
   // does (WM_DELETE_WINDOW); false when there is no such window.
   bool RequestClose(const std::string& title);

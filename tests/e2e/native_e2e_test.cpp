@@ -78,6 +78,8 @@ TEST_F(NativeSaverTest, ShowsStoredSnowFireworksAndTextsAndEndsOnlyOnACharacterK
   const Image shot = screen_->Capture();
   shot.SavePng(ArtifactPath("native-saver.png"));
   ASSERT_EQ(shot.width(), 1920);
+  EXPECT_EQ(screen_->WindowCardinal(kSceneTitle, "_NET_WM_BYPASS_COMPOSITOR"), 1)
+      << "the scene asks a compositing manager to leave it out";
 
   int cellsWithSnow = 0;
   for (int row = 0; row < 4; ++row) {

@@ -139,6 +139,26 @@ Box Screen::WindowBox(const std::string& title) {
   return boxes.empty() ? Box{} : boxes.front();
 }
 
+long Screen::WindowCardinal(const std::string& title, const std::string& name) {
+  std::vector<Window> windows;
+  ListTitled(display_, DefaultRootWindow(display_), title, 1, windows);
+  if (windows.empty()) return -1;
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  long value = -1;
+  if (XGetWindowProperty(display_, windows.front(), XInternAtom(display_, name.c_str(), False), 0,
+                         1, False, XA_CARDINAL, &type, &format, &items, &after, &data) == Success &&
+      data != nullptr) {
+    if (type == XA_CARDINAL && format == 32 && items == 1) {
+      value = *reinterpret_cast<const long*>(data);
+    }
+    XFree(data);
+  }
+  return value;
+}
+
 bool Screen::WaitForWindow(const std::string& title, Milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   while (Clock::now() < deadline) {

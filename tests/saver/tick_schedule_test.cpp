@@ -97,5 +97,51 @@ TEST(SceneTimers, TheAnimationGoesFirstItsStallIsSkippedAndTheClockRunsOnceWhenL
   EXPECT_EQ(timers.RunDue(form, sink, milliseconds(3500), stats, handOn, drawnAt), TimerRun::Clock);
 }
 
+TEST(SceneTimers, EachFrameRunsEveryDueTickAndAFrameAfterALongWaitRunsOne) {
+  ShownScene scene({640, 480});
+  scene.Show();
+  animation::RecordingSink sink;
+  TimerStats stats;
+  const auto drawnAt = [] { return milliseconds(0); };
+  using std::chrono::nanoseconds;
+  SceneTimers timers(milliseconds(0));
+
+  // A second of frames at 60 Hz: each runs the ticks whose deadlines it has passed, 3 or
+  // 4 of them, and none is lost or run early.
+  const nanoseconds frame(16666667);
+  for (int k = 1; k <= 60; ++k) {
+    const nanoseconds now = k * frame;
+    const std::uint64_t before = stats.ticks;
+    const std::uint64_t ran = timers.RunFrame(scene.form, sink, now, stats, drawnAt);
+    ASSERT_EQ(stats.ticks, static_cast<std::uint64_t>(now / milliseconds(5))) << k;
+    ASSERT_EQ(ran, stats.ticks - before);
+    ASSERT_GE(ran, 3U);
+    ASSERT_LE(ran, 4U);
+  }
+  EXPECT_EQ(stats.ticks, 200U);
+  EXPECT_EQ(stats.clockTicks, 1U);
+  // Frames at 30 Hz still get every tick.
+  const std::uint64_t sixty = stats.ticks;
+  EXPECT_EQ(timers.RunFrame(scene.form, sink, milliseconds(1033), stats, drawnAt), 6U);
+  EXPECT_EQ(stats.ticks, sixty + 6);
+  EXPECT_EQ(stats.skipped, 0U);
+
+  // No frame for two seconds: the clock alone keeps its second, the animation waits.
+  EXPECT_FALSE(timers.RunClock(scene.form, milliseconds(1999), stats));
+  EXPECT_TRUE(timers.RunClock(scene.form, milliseconds(2000), stats));
+  EXPECT_TRUE(timers.RunClock(scene.form, milliseconds(3000), stats));
+  EXPECT_EQ(stats.clockTicks, 3U);
+  EXPECT_EQ(timers.nextClock(), milliseconds(4000));
+  EXPECT_EQ(stats.ticks, sixty + 6);
+  // The next frame runs one tick and gives up the missed ones; the animation carries on
+  // a period after it.
+  const nanoseconds woke = milliseconds(3033) + nanoseconds(500000);
+  EXPECT_EQ(timers.RunFrame(scene.form, sink, woke, stats, drawnAt), 1U);
+  EXPECT_EQ(stats.skipped, 398U);
+  EXPECT_EQ(timers.next(), woke + milliseconds(5));
+  EXPECT_EQ(timers.RunFrame(scene.form, sink, woke + frame, stats, drawnAt), 3U);
+  EXPECT_EQ(stats.clockTicks, 3U);
+}
+
 }  // namespace
 }  // namespace zimoklas::saver

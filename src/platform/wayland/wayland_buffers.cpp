@@ -99,7 +99,11 @@ void SurfacePixels::OnFrameDone(void* self, wl_callback* callback, std::uint32_t
   auto* pixels = static_cast<SurfacePixels*>(self);
   wl_callback_destroy(callback);
   pixels->frameCallback_ = nullptr;
-  pixels->Present(pixels->wanted_);
+  if (pixels->onFrame_) {
+    pixels->onFrame_();
+  } else {
+    pixels->Present(pixels->wanted_);
+  }
 }
 
 void SurfacePixels::Present(const SurfaceScale& scale) {

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "platform/wayland/wayland_frame.hpp"
@@ -47,6 +48,12 @@ class SurfacePixels {
     sent_.reset();
   }
 
+  // Run, in place of a commit, when the compositor asks for the next frame: it runs what
+  // is due and presents.
+  void OnFrame(std::function<void()> frame) { onFrame_ = std::move(frame); }
+  // A commit waits for the compositor to ask for the next frame.
+  bool awaitingFrame() const { return frameCallback_ != nullptr; }
+
   std::uint64_t commits() const { return commits_; }
   std::uint64_t damageBoxes() const { return damageBoxes_; }
 
@@ -78,6 +85,7 @@ class SurfacePixels {
   wp_viewporter* viewporter_ = nullptr;
   wp_viewport* viewport_ = nullptr;
   wl_callback* frameCallback_ = nullptr;
+  std::function<void()> onFrame_;
   std::array<Buffer, kBuffers> buffers_{};
   int width_ = 0, height_ = 0;
   SurfaceScale wanted_{};             // as last asked for

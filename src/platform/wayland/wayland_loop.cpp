@@ -20,6 +20,8 @@ Nanos Now() {
   return std::chrono::seconds(now.tv_sec) + Nanos(now.tv_nsec);
 }
 
+struct TimerSource;
+
 // What the loop's sources share.
 struct Loop {
   Loop(SceneWindow& w, saver::Form1& f, LoopStats& s, Nanos start)
@@ -30,6 +32,7 @@ struct Loop {
   saver::SceneTimers timers;
   GMainLoop* main = g_main_loop_new(nullptr, FALSE);
   LoopEnd end = LoopEnd::WindowGone;
+  TimerSource* timer = nullptr;
 };
 
 // A source woken by a timer descriptor set to the next deadline, absolute on
@@ -41,7 +44,12 @@ struct TimerSource {
   int timer;
 };
 
-void Arm(const TimerSource& source, Nanos deadline) {
+// While a commit waits for the compositor to ask for the next frame, the animation
+// waits with it and the timer wakes only for the clock; otherwise it wakes for the next
+// tick of either.
+void Arm(const TimerSource& source) {
+  const Loop& loop = *source.loop;
+  const Nanos deadline = loop.window.awaitingFrame() ? loop.timers.nextClock() : loop.timers.next();
   itimerspec when{};
   when.it_value.tv_sec = static_cast<time_t>(deadline.count() / 1000000000);
   when.it_value.tv_nsec = static_cast<long>(deadline.count() % 1000000000);
@@ -54,11 +62,22 @@ gboolean DispatchTimers(GSource* source, GSourceFunc /*callback*/, gpointer /*da
   std::uint64_t expirations = 0;
   [[maybe_unused]] const ssize_t got = read(timers.timer, &expirations, sizeof expirations);
   // The frame holds the drawing until it is presented, after the run.
-  loop.timers.RunDue(
-      loop.form, loop.window.frame(), Now(), loop.stats, [](saver::TimerRun /*run*/) {}, &Now);
-  loop.window.Present();
-  Arm(timers, loop.timers.next());
+  if (loop.window.awaitingFrame()) {
+    if (loop.timers.RunClock(loop.form, Now(), loop.stats)) loop.window.Present();
+  } else {
+    loop.timers.RunDue(
+        loop.form, loop.window.frame(), Now(), loop.stats, [](saver::TimerRun /*run*/) {}, &Now);
+    loop.window.Present();
+  }
+  Arm(timers);
   return G_SOURCE_CONTINUE;
+}
+
+// The compositor asks for the next frame: every tick due by now goes into one commit.
+void RunFrame(Loop& loop) {
+  loop.timers.RunFrame(loop.form, loop.window.frame(), Now(), loop.stats, &Now);
+  loop.window.Present();
+  Arm(*loop.timer);
 }
 
 void FinalizeTimers(GSource* source) {
@@ -99,8 +118,10 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, LoopStats& stats, 
   // (unless it may recurse), and wakes its own loop twice for that: four system calls a
   // tick. The ticks never run the loop from inside, so nothing can recurse.
   g_source_set_can_recurse(timers, TRUE);
-  Arm(timerSource, loop.timers.next());
+  loop.timer = &timerSource;
+  Arm(timerSource);
   g_source_attach(timers, nullptr);
+  window.OnFrame([&loop] { RunFrame(loop); });
 
   const guint term = g_unix_signal_add(SIGTERM, &OnTerminate, &loop);
   const guint interrupt = g_unix_signal_add(SIGINT, &OnInterrupt, &loop);
@@ -120,6 +141,7 @@ LoopEnd RunSceneLoop(SceneWindow& window, saver::Form1& form, LoopStats& stats, 
   if (window.alive()) g_main_loop_run(loop.main);
 
   window.OnGone(nullptr);
+  window.OnFrame(nullptr);
   if (timeUp != 0 && loop.end != LoopEnd::TimeUp) g_source_remove(timeUp);
   g_source_remove(term);
   g_source_remove(interrupt);

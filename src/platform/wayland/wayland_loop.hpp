@@ -1,6 +1,7 @@
 // The scene's loop on Wayland: GTK's main loop, which holds the compositor's connection,
 // with animation ticks every 5 ms and clock ticks every second on absolute monotonic
-// deadlines, and SIGTERM and SIGINT.
+// deadlines, and SIGTERM and SIGINT. Once the scene commits its own buffers, the
+// animation runs when the compositor asks for a frame, every tick due by then at once.
 #pragma once
 
 #include <chrono>

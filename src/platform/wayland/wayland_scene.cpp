@@ -196,8 +196,14 @@ void SceneWindow::AttachPixels() {
       gdk_wayland_window_get_wl_surface(gtk_widget_get_window(window_)), frame_, fractional_);
   if (!pixels->ok()) return;
   pixels_ = std::move(pixels);
+  pixels_->OnFrame(frameAsked_);
   gtk_widget_remove_tick_callback(window_, frameTick_);
   frameTick_ = 0;
+}
+
+void SceneWindow::OnFrame(std::function<void()> frame) {
+  frameAsked_ = std::move(frame);
+  if (pixels_ != nullptr) pixels_->OnFrame(frameAsked_);
 }
 
 void SceneWindow::Present() {

@@ -45,6 +45,10 @@ class SceneWindow final : public saver::SaverWindow {
   // Commits that sent damage, and the damage boxes they named (for the benchmark).
   std::uint64_t damagedFrames() const;
   std::uint64_t damageBoxes() const;
+  // Run when the compositor asks for the next frame, once the scene's own buffers are on
+  // the surface; until then, and while no commit waits for a frame, the loop keeps time.
+  void OnFrame(std::function<void()> frame);
+  bool awaitingFrame() const { return pixels_ != nullptr && pixels_->awaitingFrame(); }
   // Run when the window is destroyed (the loop ends then).
   void OnGone(std::function<void()> gone) { gone_ = std::move(gone); }
 
@@ -81,6 +85,7 @@ class SceneWindow final : public saver::SaverWindow {
   int primary_ = -1;  // GDK's index of the monitor the desktop names primary; -1: none
   std::function<void()> showSettings_;
   std::function<void()> gone_;
+  std::function<void()> frameAsked_;
   saver::Form1* form_ = nullptr;
   GtkWidget* window_ = nullptr;
   cairo_surface_t* surface_ = nullptr;  // the frame's canvas, for drawing text

@@ -86,6 +86,12 @@ SceneWindow::SceneWindow(Display* display, std::function<void()> showSettings)
                           CopyFromParent, InputOutput, CopyFromParent,
                           CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
   NameWindow(display_, window_);
+  // A compositing manager need not compose a window that covers the whole monitor: it
+  // may show it as it is, as it does for fullscreen games.
+  const long bypass = 1;
+  XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_BYPASS_COMPOSITOR", False),
+                  XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&bypass),
+                  1);
   InitDrawing(DefaultVisual(display_, screen), DefaultColormap(display_, screen));
   randrEventBase_ = FollowScreenChanges(display_);
 
