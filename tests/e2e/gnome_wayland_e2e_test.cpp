@@ -109,11 +109,18 @@ TEST_F(GnomeWaylandTest, SceneCoversThePrimaryOnTheRightAndOnlyInputOverItEndsIt
   // The pointer starts anywhere: two widths to the left hold it at the layout's left
   // edge, half a monitor down, over the monitor the scene leaves alone; one and a half
   // widths back bring it over the middle of the scene's lower half, clear of every text.
-  gnome_->Click(-2 * right.width(), right.height() / 2);
-  std::this_thread::sleep_for(500ms);
-  ASSERT_TRUE(saver->Running()) << "a click on the other monitor ended the saver";
-  gnome_->Click(right.width() + right.width() / 2, 0);
-  EXPECT_EQ(saver->WaitForExit(5s), std::optional<int>(0)) << "a click over the scene";
+  // A busy shell may drop the moves of a virtual pointer it has only just made: then the
+  // click stays where the pointer was, so the pair is tried again (at most three times).
+  std::optional<int> ended;
+  for (int attempt = 0; attempt < 3 && !ended; ++attempt) {
+    gnome_->Click(-2 * right.width(), right.height() / 2);
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(saver->Running()) << "a click on the other monitor ended the saver (try "
+                                  << attempt + 1 << ")";
+    gnome_->Click(right.width() + right.width() / 2, 0);
+    ended = saver->WaitForExit(5s);
+  }
+  EXPECT_EQ(ended, std::optional<int>(0)) << "a click over the scene";
 }
 
 // The shell starts in its overview, as at the start of a session: the scene closes it,
