@@ -86,7 +86,7 @@ set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 # No /usr/lib/.build-id links: they are not among the .deb's files. The face the texts are
 # set in is recommended by the name rpm's font generator gives every package that holds
 # it (Fedora's liberation-sans-fonts, openSUSE's liberation-fonts); CPack has no variable
-# for Recommends, and this text lands in the spec's preamble.
+# for Recommends, and this text lands in the preamble of the file rpmbuild reads.
 set(CPACK_RPM_SPEC_MORE_DEFINE "%define _build_id_links none\nRecommends: font(liberationsans)")
 set(CPACK_RPM_COMPRESSION_TYPE xz)
 set(CPACK_RPM_USER_FILELIST "%config(noreplace) /etc/xdg/autostart/zimoklas-idle.desktop")
