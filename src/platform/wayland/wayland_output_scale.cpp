@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/wayland/wayland_private_registry.hpp"
+
 namespace zimoklas::wayland {
 namespace {
 
@@ -69,19 +71,15 @@ std::optional<double> ScaleOfOutput(int modeWidth, int modeHeight, int transform
 }
 
 std::optional<double> FractionalScaleOf(wl_display* display, int x, int y, int logicalWidth) {
-  wl_event_queue* queue = wl_display_create_queue(display);
-  auto* wrapped = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
-  wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapped), queue);
-  wl_registry* registry = wl_display_get_registry(wrapped);
   Globals globals;
   static const wl_registry_listener listener = {&OnGlobal, &OnGlobalRemove};
-  wl_registry_add_listener(registry, &listener, &globals);
-  wl_display_roundtrip_queue(display, queue);  // the globals, the outputs bound
+  PrivateRegistry registry(display, &listener, &globals);
+  registry.Roundtrip();  // the globals, the outputs bound
   // The listeners hold pointers into the list, which no longer grows.
   for (Output& output : globals.outputs) {
     wl_output_add_listener(output.proxy, &kOutputListener, &output);
   }
-  wl_display_roundtrip_queue(display, queue);  // the outputs' geometry and modes
+  registry.Roundtrip();  // the outputs' geometry and modes
 
   std::optional<double> scale;
   const Output* chosen = globals.outputs.size() == 1 ? globals.outputs.data() : nullptr;
@@ -92,9 +90,6 @@ std::optional<double> FractionalScaleOf(wl_display* display, int x, int y, int l
     scale = ScaleOfOutput(chosen->modeWidth, chosen->modeHeight, chosen->transform, logicalWidth);
   }
   for (const Output& output : globals.outputs) wl_output_destroy(output.proxy);
-  wl_registry_destroy(registry);
-  wl_proxy_wrapper_destroy(wrapped);
-  wl_event_queue_destroy(queue);
   return scale;
 }
 

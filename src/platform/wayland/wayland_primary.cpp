@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/wayland/wayland_gnome_shell.hpp"
+#include "platform/wayland/wayland_private_registry.hpp"
 
 namespace zimoklas::wayland {
 namespace {
@@ -76,15 +77,11 @@ void OnGlobalRemove(void* /*data*/, wl_registry* /*registry*/, std::uint32_t /*n
 
 // kde_output_order_v1 and the outputs' names and places, on a queue of their own.
 PrimaryFacts ReadOutputs(wl_display* display, std::vector<OutputPlace>& outputs) {
-  wl_event_queue* queue = wl_display_create_queue(display);
-  auto* wrapped = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
-  wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapped), queue);
-  wl_registry* registry = wl_display_get_registry(wrapped);
   Globals globals;
   static const wl_registry_listener listener = {&OnGlobal, &OnGlobalRemove};
-  wl_registry_add_listener(registry, &listener, &globals);
-  wl_display_roundtrip_queue(display, queue);  // the globals, bound
-  wl_display_roundtrip_queue(display, queue);  // their events
+  PrivateRegistry registry(display, &listener, &globals);
+  registry.Roundtrip();  // the globals, bound
+  registry.Roundtrip();  // their events
   PrimaryFacts facts;
   facts.kdeOrder = std::move(globals.kdeOrder);
   for (Output& output : globals.outputs) {
@@ -92,9 +89,6 @@ PrimaryFacts ReadOutputs(wl_display* display, std::vector<OutputPlace>& outputs)
     wl_output_destroy(output.proxy);
   }
   if (globals.order != nullptr) kde_output_order_v1_destroy(globals.order);
-  wl_registry_destroy(registry);
-  wl_proxy_wrapper_destroy(wrapped);
-  wl_event_queue_destroy(queue);
   return facts;
 }
 
