@@ -81,6 +81,13 @@ std::vector<pid_t> ProcessesOf(const std::string& runtimeDir, uid_t uid) {
   return pids;
 }
 
+// The last `count` lines of `text`.
+std::string LastLines(const std::string& text, int count) {
+  std::size_t from = text.size();
+  for (int i = 0; i <= count && from > 0; ++i) from = text.rfind('\n', from - 1);
+  return from == std::string::npos ? text : text.substr(from + 1);
+}
+
 }  // namespace
 
 HeadlessGnome::HeadlessGnome(int monitors, bool overview, int width, int height) {
@@ -111,12 +118,27 @@ void HeadlessGnome::Start(const std::vector<std::string>& shellArguments,
       return;
     }
   }
+  // A shell that has not come up in time is started once more, from scratch: on a busy
+  // machine one start in many hangs before it lays out its monitors.
+  std::string earlier;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    missing_.clear();
+    if (Launch(shellArguments, display, monitors, overview)) return;
+    if (runtimeDir_.empty()) return;
+    earlier = missing_ + ":\n" + LastLines(ReadFile(runtimeDir_ + "-shell.log"), 15);
+    Stop(true);
+  }
+  missing_ = earlier;
+}
+
+bool HeadlessGnome::Launch(const std::vector<std::string>& shellArguments,
+                           const std::string& display, int monitors, bool overview) {
   const passwd* nobody = getpwnam("nobody");
   std::string pattern = (fs::temp_directory_path() / "zimoklas-gnome-XXXXXX").string();
   if (nobody == nullptr || mkdtemp(pattern.data()) == nullptr ||
       chown(pattern.c_str(), nobody->pw_uid, nobody->pw_gid) != 0) {
     missing_ = "cannot make a runtime folder for the account nobody";
-    return;
+    return false;
   }
   runtimeDir_ = pattern;
   chmod(runtimeDir_.c_str(), 0700);
@@ -140,7 +162,7 @@ void HeadlessGnome::Start(const std::vector<std::string>& shellArguments,
     const std::size_t services = text.find("<standard_session_servicedirs />");
     if (listen == std::string::npos || listenEnd < listen || services == std::string::npos) {
       missing_ = "/usr/share/dbus-1/session.conf is not the standard session bus";
-      return;
+      return false;
     }
     text.erase(services, std::string_view("<standard_session_servicedirs />").size());
     text.replace(listen, listenEnd - listen, "<listen>unix:path=" + runtimeDir_ + "/" + bus);
@@ -152,7 +174,7 @@ void HeadlessGnome::Start(const std::vector<std::string>& shellArguments,
         argv, std::vector<std::string>{}, runtimeDir_ + "-" + bus + ".log");
   }
   // A shared, busy machine can take most of a minute to bring the shell up.
-  const auto deadline = Clock::now() + 90s;
+  const auto deadline = Clock::now() + 75s;
   while (Clock::now() < deadline &&
          !(fs::exists(runtimeDir_ + "/bus") && fs::exists(runtimeDir_ + "/system_bus"))) {
     std::this_thread::sleep_for(50ms);
@@ -172,19 +194,25 @@ void HeadlessGnome::Start(const std::vector<std::string>& shellArguments,
         Keys({kKeyEscape});
         std::this_thread::sleep_for(1s);
       }
-      return;
+      return true;
     }
     std::this_thread::sleep_for(250ms);
   }
   missing_ = "gnome-shell did not start (see " + runtimeDir_ + "-shell.log)";
+  return false;
 }
 
 HeadlessGnome::~HeadlessGnome() {
+  Stop(::testing::Test::HasFailure());
+}
+
+void HeadlessGnome::Stop(bool keepLog) {
   // runuser passes the signal on; the shell first, then its buses.
   for (auto* process : {&shell_, &sessionBus_, &systemBus_}) {
     if (!*process) continue;
     (*process)->Signal(SIGTERM);
     (*process)->WaitForExit(5s);
+    process->reset();
   }
   if (runtimeDir_.empty()) return;
   EndStrays();
@@ -198,7 +226,8 @@ HeadlessGnome::~HeadlessGnome() {
   for (const char* file : {"-control.log", "-bus.log", "-system_bus.log"}) {
     fs::remove(runtimeDir_ + file, error);
   }
-  if (!::testing::Test::HasFailure()) fs::remove(runtimeDir_ + "-shell.log", error);
+  if (!keepLog) fs::remove(runtimeDir_ + "-shell.log", error);
+  runtimeDir_.clear();
 }
 
 void HeadlessGnome::EndStrays() {
@@ -254,8 +283,12 @@ void HeadlessGnome::Keys(const std::vector<std::string>& keysyms) {
   Control(arguments, runtimeDir_ + "-control.log");
 }
 
-void HeadlessGnome::Click(int dx, int dy) {
-  Control({"click", std::to_string(dx), std::to_string(dy)}, runtimeDir_ + "-control.log");
+void HeadlessGnome::Click(const std::vector<std::pair<int, int>>& moves) {
+  std::vector<std::string> arguments{"click"};
+  for (const auto& [dx, dy] : moves) {
+    arguments.insert(arguments.end(), {std::to_string(dx), std::to_string(dy)});
+  }
+  Control(arguments, runtimeDir_ + "-control.log");
 }
 
 std::vector<HeadlessGnome::Monitor> HeadlessGnome::Monitors() {

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e_harness.hpp"
@@ -51,9 +52,11 @@ class HeadlessGnome {
   // Each X keysym ("0x61") pressed and released, after a harmless Shift that lets the
   // focused client take the new virtual keyboard first.
   void Keys(const std::vector<std::string>& keysyms);
-  // The pointer moved by (dx, dy) from where it is, then a left click. A move by one
-  // monitor's width reaches the neighbouring monitor.
-  void Click(int dx, int dy);
+  // The pointer moved by each (dx, dy) in turn, each three times over, then a left click.
+  // The shell keeps the pointer on the monitor it is on when a move would take it off
+  // every monitor, and it drops a move now and then: so the moves are pushes against a
+  // monitor's edges, which a repeat leaves where they are.
+  void Click(const std::vector<std::pair<int, int>>& moves);
   // The monitors as the shell lays them out.
   std::vector<Monitor> Monitors();
   // Makes the monitor with this connector the primary one, in place; false when refused.
@@ -64,6 +67,13 @@ class HeadlessGnome {
   HeadlessGnome(X11Tag, const std::string& display, bool overview);
   void Start(const std::vector<std::string>& shellArguments, const std::string& display,
              int monitors, bool overview);
+  // One start in a runtime folder of its own; false, with missing_ said, when the shell
+  // did not come up.
+  bool Launch(const std::vector<std::string>& shellArguments, const std::string& display,
+              int monitors, bool overview);
+  // Ends the shell, its buses and what they started, and removes the runtime folder; the
+  // shell's log stays when asked.
+  void Stop(bool keepLog);
   int Control(const std::vector<std::string>& arguments, const std::string& output);
   void EndStrays();
 

@@ -4,9 +4,9 @@
 //
 //   zimoklas_gnome_control shot OUT.png        the whole stage, every monitor
 //   zimoklas_gnome_control keys KEYSYM...      each keysym (0x61) pressed and released
-//   zimoklas_gnome_control click DX DY         the pointer moved by DX,DY, then a left click
-//   zimoklas_gnome_control monitors            one line a monitor: connector x y w h primary
-//   zimoklas_gnome_control primary CONNECTOR   makes that monitor the primary one
+//   zimoklas_gnome_control click DX DY...      the pointer moved by each DX,DY three times, then a
+//   left click zimoklas_gnome_control monitors            one line a monitor: connector x y w h
+//   primary zimoklas_gnome_control primary CONNECTOR   makes that monitor the primary one
 #include <gio/gio.h>
 
 #include <chrono>
@@ -96,15 +96,23 @@ int Keys(int count, char** keysyms) {
   return 0;
 }
 
-int Click(double dx, double dy) {
+int Click(int count, char** moves) {
   const std::string session = StartRemoteSession();
   // The first event makes the virtual pointer, which takes the next ones only once it is
-  // there. (A first move of -100000 pixels, meant to reach the stage's corner, left the
-  // pointer where no client saw it.)
+  // there.
   Notify(session, "NotifyPointerMotionRelative", g_variant_new("(dd)", 0.0, 0.0));
   Pause(1000);
-  Notify(session, "NotifyPointerMotionRelative", g_variant_new("(dd)", dx, dy));
-  Pause(300);
+  // A busy shell still drops a move now and then, so each move is sent three times: the
+  // callers push the pointer against a monitor's edges, where a repeat changes nothing.
+  for (int i = 0; i + 1 < count; i += 2) {
+    const double dx = std::strtod(moves[i], nullptr);
+    const double dy = std::strtod(moves[i + 1], nullptr);
+    for (int repeat = 0; repeat < 3; ++repeat) {
+      Notify(session, "NotifyPointerMotionRelative", g_variant_new("(dd)", dx, dy));
+      Pause(150);
+    }
+  }
+  Pause(150);
   constexpr int kLeftButton = 0x110;  // BTN_LEFT
   Notify(session, "NotifyPointerButton", g_variant_new("(ib)", kLeftButton, TRUE));
   Notify(session, "NotifyPointerButton", g_variant_new("(ib)", kLeftButton, FALSE));
@@ -234,14 +242,12 @@ int main(int argc, char** argv) {
   }
   if (command == "shot" && argc == 3) return Shot(argv[2]);
   if (command == "keys" && argc >= 3) return Keys(argc - 2, argv + 2);
-  if (command == "click" && argc == 4) {
-    return Click(std::strtod(argv[2], nullptr), std::strtod(argv[3], nullptr));
-  }
+  if (command == "click" && argc >= 4 && argc % 2 == 0) return Click(argc - 2, argv + 2);
   if (command == "monitors" && argc == 2) return Monitors();
   if (command == "primary" && argc == 3) return MakePrimary(argv[2]);
   std::fputs(
-      "usage: zimoklas_gnome_control shot OUT.png | keys KEYSYM... | click X Y | "
-      "move X Y | monitors | primary CONNECTOR\n",
+      "usage: zimoklas_gnome_control shot OUT.png | keys KEYSYM... | click DX DY... | "
+      "monitors | primary CONNECTOR\n",
       stderr);
   return 2;
 }
