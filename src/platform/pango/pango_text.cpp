@@ -229,14 +229,15 @@ SizeF SceneText::Measure(const FontDesign& font, std::string_view utf8) {
   return {static_cast<float>(line.width), static_cast<float>(line.height)};
 }
 
-void SceneText::Paint(cairo_t* cairo, const PixelBox& area, const saver::Form1& form) {
+void SceneText::Paint(cairo_t* cairo, const PixelBox& area, const saver::Form1& form, bool black) {
   // Draws the labels the core's repaint hands over with cairo, piece by piece.
   class Painter final : public saver::ScenePainter {
    public:
-    Painter(cairo_t* cairo, Impl& impl) : cairo_(cairo), impl_(impl) {}
+    Painter(cairo_t* cairo, Impl& impl, bool black) : cairo_(cairo), impl_(impl), black_(black) {}
     void FillBlack(const PixelBox& area) override {
       cairo_rectangle(cairo_, area.left, area.top, area.width(), area.height());
       cairo_clip(cairo_);
+      if (black_) return;
       cairo_set_source_rgb(cairo_, 0, 0, 0);
       cairo_paint(cairo_);
     }
@@ -261,9 +262,10 @@ void SceneText::Paint(cairo_t* cairo, const PixelBox& area, const saver::Form1& 
    private:
     cairo_t* cairo_;
     Impl& impl_;
+    bool black_;
   };
   cairo_save(cairo);
-  Painter painter(cairo, *impl_);
+  Painter painter(cairo, *impl_, black);
   saver::RepaintScene(form, area, painter);
   cairo_restore(cairo);
 }
