@@ -12,8 +12,8 @@ namespace {
 constexpr char32_t kAcute = 0x0301;
 constexpr char32_t kJoiner = 0x200D;
 
-// Each character's step and whether it lies beyond its cluster's first part, as letters:
-// S(tarts), c(ontinues), N(ext part); upper case beyond the first part.
+// Each character's step and whether a text box shows it, as letters: s(tarts),
+// c(ontinues), n(ext part); upper case where a text box hides it.
 std::string Walk(const std::u32string& text) {
   ClusterParts parts;
   std::string steps;
@@ -22,13 +22,13 @@ std::string Walk(const std::u32string& text) {
     char letter = step == ClusterParts::Step::Starts      ? 's'
                   : step == ClusterParts::Step::Continues ? 'c'
                                                           : 'n';
-    if (parts.Beyond()) letter = static_cast<char>(letter - 'a' + 'A');
+    if (!parts.ShownInTextBox()) letter = static_cast<char>(letter - 'a' + 'A');
     steps += letter;
   }
   return steps;
 }
 
-TEST(ClusterPartsTest, AClusterIsCutEveryPartLengthAndOnlyItsLaterPartsAreBeyond) {
+TEST(ClusterPartsTest, AClusterIsCutEveryPartLengthAndATextBoxHidesOnlyLaterAttachedOnes) {
   // Short clusters and plain letters are never cut.
   EXPECT_EQ(Walk(U"ab\u0301c"), "sscs");
   EXPECT_EQ(Walk(U"\U0001F44D\U0001F3FD\uFE0Fx"), "sccs");
@@ -39,10 +39,11 @@ TEST(ClusterPartsTest, AClusterIsCutEveryPartLengthAndOnlyItsLaterPartsAreBeyond
   const std::string later = "N" + std::string(kMaxClusterChars - 1, 'C');
   EXPECT_EQ(Walk(marks), first + later + "NCCCCCC" + "s");
   // A chain of joined letters: both sides of a joiner continue the cluster, so the letter
-  // after the last joiner still belongs to it.
+  // after the last joiner still belongs to it. A text box shows it all; a mark on a
+  // letter of a later part is hidden.
   std::u32string chain;
   for (int i = 0; i < 20; ++i) chain += U"W" + std::u32string(1, kJoiner);
-  EXPECT_EQ(Walk(chain + U"! "), first + "N" + std::string(8, 'C') + "s");
+  EXPECT_EQ(Walk(chain + U"!\u0301 "), first + "n" + std::string(8, 'c') + "C" + "s");
   // A mark with nothing before it starts the text's first cluster.
   EXPECT_EQ(Walk(std::u32string(1, kAcute) + U"a"), "ss");
 }

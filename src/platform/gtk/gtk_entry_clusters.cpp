@@ -1,5 +1,5 @@
-// Empty shapes over the characters of an entry's text beyond the first part of an
-// over-long cluster, laid out in time for every change.
+// Empty shapes over the characters of an entry's text that the core hides in a text box,
+// laid out in time for every change.
 #include "platform/gtk/gtk_entry_clusters.hpp"
 
 #include <cstring>
@@ -31,9 +31,10 @@ void ShapeFor(GtkEntry* entry, const std::string& text) {
     const gunichar c = g_utf8_get_char(p);
     parts.Next(c, g_unichar_ismark(c) != FALSE);
     const auto at = static_cast<std::size_t>(p - begin);
-    if (parts.Beyond() && !hiding) hiddenFrom = at;
-    if (!parts.Beyond() && hiding) AddEmptyShape(list, hiddenFrom, at);
-    hiding = parts.Beyond();
+    const bool hidden = !parts.ShownInTextBox();
+    if (hidden && !hiding) hiddenFrom = at;
+    if (!hidden && hiding) AddEmptyShape(list, hiddenFrom, at);
+    hiding = hidden;
   }
   if (hiding) AddEmptyShape(list, hiddenFrom, text.size());
   gtk_entry_set_attributes(entry, list);

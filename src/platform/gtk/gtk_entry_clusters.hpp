@@ -1,7 +1,8 @@
 // A text box that shows a letter under thousands of marks at once. GTK's text box shapes
-// a cluster whole, which takes seconds for a long one; here every character beyond the
-// first part of an over-long cluster is given an empty shape of its own, which GTK lays
-// out without the shaper. The text itself stays whole: it is saved as it was loaded.
+// a cluster whole, which takes seconds for a long one; here every mark (or other
+// attaching character) beyond the first part of an over-long cluster is given an empty
+// shape of its own, which GTK lays out without the shaper. The text itself stays whole:
+// it is saved as it was loaded or typed.
 #pragma once
 
 #include <gtk/gtk.h>
