@@ -542,6 +542,25 @@ TEST_F(GtkSettingsTest, AMissingOrBrokenFileOpensWithTheDefaults) {
   EXPECT_EQ(Stored(), DefaultsWith({{"SnihR", "253"}}));
 }
 
+TEST_F(GtkSettingsTest, LettersUnderThousandsOfMarksOpenAndAreWrittenBackWhole) {
+  // 450,000 marks on one letter, more than a text box holds, and 30,000 on another, which
+  // the text box once took a quarter of a minute to lay out: together nearly all a file
+  // may hold. Both open at once; typing after the second keeps all its marks, and OK
+  // writes both back byte for byte.
+  std::string huge = "a";
+  for (int i = 0; i < 450000; ++i) huge += "\u0301";
+  std::string held = "e";
+  for (int i = 0; i < 30000; ++i) held += "\u0301";
+  SeedKeyFile(DefaultsWith({{"Text1", huge}, {"Text2", held}, {"pf", "0"}}));
+  Open();
+  ClickAt(360 + 600, 2160 + 142);
+  on().TapKey("End");
+  on().TapKey("x");
+  ClickOk();
+  ExpectEnds();
+  EXPECT_EQ(Stored(), DefaultsWith({{"Text1", huge}, {"Text2", held + "x"}, {"pf", "0"}}));
+}
+
 TEST_F(GtkSettingsTest, ALostDisplayEndsTheWindowWithStatus1AndOneLine) {
   VirtualDisplay doomed;
   ASSERT_TRUE(doomed.ok());

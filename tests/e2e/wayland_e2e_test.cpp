@@ -174,8 +174,26 @@ TEST_F(WaylandTest, FallbackToplevelCoversTheOutputAndEndsOnSigterm) {
   EXPECT_NE(tree.find("\"fullscreen_mode\": 1"), std::string::npos) << tree;
   ExpectCovered(WaitForScene("wayland-toplevel"));
   saver->Signal(SIGTERM);
-  // As on X11: the surface is given back first, then the signal ends the program.
   EXPECT_EQ(saver->WaitForExit(3s), std::optional<int>(128 + SIGTERM));
+}
+
+TEST_F(WaylandTest, EndingSignalsEndTheSceneAtAnyMomentOfItsStartAndTheSettingsWindow) {
+  // From the first instant to well after the first frame: each time the signal itself
+  // ends the program.
+  for (const int signal : {SIGTERM, SIGINT}) {
+    for (const Milliseconds after : {0ms, 30ms, 100ms, 250ms, 600ms}) {
+      auto saver = Start({"/s"});
+      std::this_thread::sleep_for(after);
+      saver->Signal(signal);
+      EXPECT_EQ(saver->WaitForExit(3s), std::optional<int>(128 + signal)) << after.count();
+    }
+  }
+  // The settings window takes them over: it closes without saving, ended by the signal.
+  auto settings = Start({});
+  ASSERT_TRUE(sway_->WaitForWindow("Zimoklas  by Ombra Software", 10s)) << ReadFile(log());
+  settings->Signal(SIGTERM);
+  EXPECT_EQ(settings->WaitForExit(3s), std::optional<int>(128 + SIGTERM));
+  EXPECT_FALSE(std::filesystem::exists(configHome_ + "/Ombra/Zimoklas.conf"));
 }
 
 TEST_F(WaylandTest, LostCompositorEndsTheSaverWithStatus1AndOneLine) {

@@ -97,6 +97,26 @@ TEST(WaylandFrame, CopiesCatchUpInTheOrderOfWritesAndDrawnAreasFromWhateverIsFre
   frame.CatchUp(first.data(), firstAt);
   EXPECT_EQ(first, expected);
 
+  // Blackened, the canvas reads black, whole rows (whose inner pages are given back) and
+  // part of rows alike, under the glyphs drawn after.
+  draw({20, 20, 8, 4}, 0x606060);
+  const PixelRect band{0, 2, W, 36};
+  frame.BlackCanvas(band);
+  frame.canvas()[(15 * W) + 7] = 0xABCDEF;
+  frame.canvas()[(25 * W) + 30] = 0x123456;
+  frame.Drawn(band);
+  frame.BlackCanvas({6, 15, 4, 3});
+  frame.Drawn({6, 15, 4, 3});
+  for (int y = band.y; y < band.y + band.height; ++y) {
+    for (int x = 0; x < W; ++x) expected[(y * W) + x] = Frame::kOpaque;
+  }
+  expected[(25 * W) + 30] = Frame::kOpaque | 0x123456;
+  std::vector<std::uint32_t> blackened(W * H, 0);
+  frame.CatchUp(blackened.data(), frame.origin());
+  EXPECT_EQ(blackened, expected);
+  frame.CatchUp(first.data(), firstAt);
+  EXPECT_EQ(first, expected);
+
   // A copy further behind than the log reaches is copied from the freshest held copy.
   frame.Holds(first.data());
   for (int n = 0; n < kLog - 10; ++n) write(n % W, 0, 0x0000FF + static_cast<std::uint32_t>(n));

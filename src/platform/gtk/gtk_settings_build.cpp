@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/gtk/gtk_entry_clusters.hpp"
 #include "platform/gtk/gtk_settings_form.hpp"
 #include "platform/gtk/gtk_settings_input.hpp"
 #include "platform/gtk/gtk_settings_paint.hpp"
@@ -146,6 +147,7 @@ void SettingsWindow::CreateChild(const ControlDesign& design) {
       const bool first = design.name == "Text1";
       const dialog::TextBoxState& state = first ? form_.Text1() : form_.Text2();
       GtkWidget* entry = gtk_entry_new();
+      ShapeClustersOf(GTK_ENTRY(entry));
       gtk_entry_set_text(GTK_ENTRY(entry), state.Text.c_str());
       gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
       gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/cluster_parts.hpp"
 #include "platform/pango/pango_fonts.hpp"
 #include "saver/scene_paint.hpp"
 
@@ -20,9 +21,6 @@ namespace {
 // below two million pixels wide. A longer line is laid out in pieces of at most about
 // this many pixels (an advance is at most about two ems), placed side by side.
 constexpr double kPiecePixels = 250000;
-// Characters of one cluster shaped together at most: the shaper's work on a cluster grows
-// with the square of its length. Clusters of real text are far shorter.
-constexpr std::size_t kMaxClusterChars = 32;
 // Room for the longest part of a cluster (four bytes a character).
 constexpr std::size_t kMinPieceBytes = 4 * kMaxClusterChars;
 constexpr std::size_t kMaxPieceBytes = 4096;
@@ -31,14 +29,6 @@ constexpr std::size_t kCachedLines = 2 * saver::kLabelCount;
 
 double ToPixels(int pangoUnits) {
   return static_cast<double>(pangoUnits) / PANGO_SCALE;
-}
-
-// A piece may not start with a character that belongs to the one before it: a mark, a
-// variation selector, an emoji modifier or tag, or either side of a joiner.
-bool ContinuesCluster(gunichar c, gunichar previous) {
-  return g_unichar_ismark(c) != FALSE || c == 0x200D || previous == 0x200D ||
-         (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0x1F3FB && c <= 0x1F3FF) ||
-         (c >= 0xE0020 && c <= 0xE007F);
 }
 
 struct Font {
@@ -67,26 +57,20 @@ struct Line {
 
 // Byte ranges of at most `limit` bytes that end on character boundaries outside
 // clusters; one range for a short text. A cluster longer than kMaxClusterChars (a letter
-// under thousands of marks, a chain of joiners) is cut every that many characters, so
-// that no piece costs the shaper more than a short text does.
+// under thousands of marks, a chain of joiners) is cut into its parts, so that no piece
+// costs the shaper more than a short text does.
 void SplitIntoPieces(const std::string& text, std::size_t limit, std::vector<Piece>& pieces) {
   pieces.clear();
   const char* begin = text.c_str();
   const char* end = begin + text.size();
   std::size_t start = 0;     // where the current piece starts
   std::size_t boundary = 0;  // the last place after `start` where it may end, else `start`
-  std::size_t clusterChars = 0;
-  gunichar previous = 0;
+  ClusterParts parts;
   for (const char* p = begin; p < end; p = g_utf8_next_char(p)) {
     const gunichar c = g_utf8_get_char(p);
-    const auto at = static_cast<std::size_t>(p - begin);
-    if (at > 0 && ContinuesCluster(c, previous) && clusterChars < kMaxClusterChars) {
-      ++clusterChars;
-    } else {
-      clusterChars = 1;
-      boundary = at;
+    if (parts.Next(c, g_unichar_ismark(c) != FALSE) != ClusterParts::Step::Continues) {
+      boundary = static_cast<std::size_t>(p - begin);
     }
-    previous = c;
     // A cluster's part fits in any piece, so there is always a boundary to end one at.
     if (static_cast<std::size_t>(g_utf8_next_char(p) - begin) - start > limit && boundary > start) {
       pieces.push_back({start, boundary - start, 0});
@@ -245,14 +229,15 @@ SizeF SceneText::Measure(const FontDesign& font, std::string_view utf8) {
   return {static_cast<float>(line.width), static_cast<float>(line.height)};
 }
 
-void SceneText::Paint(cairo_t* cairo, const PixelBox& area, const saver::Form1& form) {
+void SceneText::Paint(cairo_t* cairo, const PixelBox& area, const saver::Form1& form, bool black) {
   // Draws the labels the core's repaint hands over with cairo, piece by piece.
   class Painter final : public saver::ScenePainter {
    public:
-    Painter(cairo_t* cairo, Impl& impl) : cairo_(cairo), impl_(impl) {}
+    Painter(cairo_t* cairo, Impl& impl, bool black) : cairo_(cairo), impl_(impl), black_(black) {}
     void FillBlack(const PixelBox& area) override {
       cairo_rectangle(cairo_, area.left, area.top, area.width(), area.height());
       cairo_clip(cairo_);
+      if (black_) return;
       cairo_set_source_rgb(cairo_, 0, 0, 0);
       cairo_paint(cairo_);
     }
@@ -277,9 +262,10 @@ void SceneText::Paint(cairo_t* cairo, const PixelBox& area, const saver::Form1& 
    private:
     cairo_t* cairo_;
     Impl& impl_;
+    bool black_;
   };
   cairo_save(cairo);
-  Painter painter(cairo, *impl_);
+  Painter painter(cairo, *impl_, black);
   saver::RepaintScene(form, area, painter);
   cairo_restore(cairo);
 }

@@ -32,8 +32,9 @@ class SceneText {
   SizeF Measure(const FontDesign& font, std::string_view utf8);
 
   // Fills `area` black, then draws the labels' glyphs over it in paint order, clipped
-  // to it. A line wider than the surface shows the part that lies on it.
-  void Paint(cairo_t* cairo, const PixelBox& area, const saver::Form1& form);
+  // to it. A line wider than the surface shows the part that lies on it. Where the
+  // caller has made the area black already (`black`), it is not filled again.
+  void Paint(cairo_t* cairo, const PixelBox& area, const saver::Form1& form, bool black = false);
 
  private:
   struct Impl;

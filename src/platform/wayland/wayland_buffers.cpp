@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -15,6 +16,9 @@ void SurfacePixels::OnGlobal(void* self, wl_registry* registry, std::uint32_t na
   const std::string_view kind(interface);
   if (kind == wl_shm_interface.name) {
     pixels->shm_ = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+  } else if (kind == wl_compositor_interface.name) {
+    pixels->compositor_ =
+        static_cast<wl_compositor*>(wl_registry_bind(registry, name, &wl_compositor_interface, 1));
   } else if (kind == wp_viewporter_interface.name && pixels->wantViewport_) {
     pixels->viewporter_ =
         static_cast<wp_viewporter*>(wl_registry_bind(registry, name, &wp_viewporter_interface, 1));
@@ -38,6 +42,15 @@ SurfacePixels::SurfacePixels(wl_display* display, wl_surface* surface, Frame& fr
   wl_registry_destroy(registry);
   wl_proxy_wrapper_destroy(wrapped);
   if (shm_ != nullptr) wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(shm_), nullptr);
+  if (compositor_ != nullptr) {
+    // GTK no longer paints the surface, so it never sends the window's opaque region;
+    // every pixel of the scene is opaque, whatever size the surface takes.
+    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(compositor_), nullptr);
+    wl_region* opaque = wl_compositor_create_region(compositor_);
+    wl_region_add(opaque, 0, 0, INT32_MAX, INT32_MAX);
+    wl_surface_set_opaque_region(surface_, opaque);
+    wl_region_destroy(opaque);
+  }
   if (viewporter_ != nullptr) {
     wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(viewporter_), nullptr);
     viewport_ = wp_viewporter_get_viewport(viewporter_, surface_);
@@ -51,6 +64,7 @@ SurfacePixels::~SurfacePixels() {
   if (viewport_ != nullptr) wp_viewport_destroy(viewport_);
   if (viewporter_ != nullptr) wp_viewporter_destroy(viewporter_);
   if (shm_ != nullptr) wl_shm_destroy(shm_);
+  if (compositor_ != nullptr) wl_compositor_destroy(compositor_);
 }
 
 void SurfacePixels::Release(Buffer& buffer) {

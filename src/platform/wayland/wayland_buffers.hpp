@@ -2,8 +2,7 @@
 // scene window's surface. A commit brings the buffer up to date with only what was written
 // since that buffer was last sent, names only the tiles written since the last commit as
 // damage, and waits for the compositor's frame callback before the next one. GTK keeps the
-// surface's role (layer or toplevel), its input and its cursor, and paints it itself only when it
-// is mapped or resized, from the same frame.
+// surface's role (layer or toplevel), its input and its cursor, and never paints it.
 #pragma once
 
 #include <viewporter-client-protocol.h>
@@ -81,6 +80,7 @@ class SurfacePixels {
   Frame& frame_;
   wl_surface* surface_;
   wl_shm* shm_ = nullptr;
+  wl_compositor* compositor_ = nullptr;
   bool wantViewport_ = false;
   wp_viewporter* viewporter_ = nullptr;
   wp_viewport* viewport_ = nullptr;

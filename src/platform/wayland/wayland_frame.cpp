@@ -28,6 +28,31 @@ PixelMemory MapPixels(std::size_t count) {
   return {reinterpret_cast<std::uint32_t*>(start), UnmapPixels{bytes}};
 }
 
+constexpr std::size_t kPage = 4096;
+
+// Fresh anonymous memory in small pages, which take room only once written: the
+// canvas, where only the labels' glyphs are drawn.
+PixelMemory MapSparsePixels(std::size_t count) {
+  const std::size_t bytes = ((count * sizeof(std::uint32_t)) + kPage - 1) & ~(kPage - 1);
+  void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) throw std::bad_alloc();
+  return {static_cast<std::uint32_t*>(memory), UnmapPixels{bytes}};
+}
+
+// Makes the bytes from `begin` to `end` zero (black), giving the whole pages among them
+// back: they read as zero and take no room until written again.
+void Zero(char* begin, char* end) {
+  const auto offset = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p) % kPage; };
+  char* first = begin + ((kPage - offset(begin)) % kPage);
+  char* last = end - offset(end);
+  if (first >= last || madvise(first, static_cast<std::size_t>(last - first), MADV_DONTNEED) != 0) {
+    std::memset(begin, 0, static_cast<std::size_t>(end - begin));
+    return;
+  }
+  std::memset(begin, 0, static_cast<std::size_t>(first - begin));
+  std::memset(last, 0, static_cast<std::size_t>(end - last));
+}
+
 }  // namespace
 
 void UnmapPixels::operator()(std::uint32_t* pixels) const {
@@ -41,7 +66,7 @@ void Frame::SetSize(int width, int height) {
   tileRows_ = (height_ + kTile - 1) >> kTileShift;
   const std::size_t count = static_cast<std::size_t>(width_) * height_;
   picture_ = MapPixels(count);
-  canvas_ = MapPixels(count);
+  canvas_ = MapSparsePixels(count);
   tiles_.assign(static_cast<std::size_t>(tileColumns_) * tileRows_, 0);
   dirty_ = false;
   held_ = {};
@@ -69,6 +94,24 @@ void Frame::Drawn(const PixelRect& area) {
   log_[written_++ & kLogMask] = kAreaMark << 32U;
   log_[written_++ & kLogMask] =
       field(left, 0) | field(top, 16) | field(right - left, 32) | field(bottom - top, 48);
+}
+
+void Frame::BlackCanvas(const PixelRect& area) {
+  const int left = std::max(0, area.x);
+  const int top = std::max(0, area.y);
+  const int right = std::min(width(), area.x + area.width);
+  const int bottom = std::min(height(), area.y + area.height);
+  if (left >= right || top >= bottom) return;
+  auto* bytes = reinterpret_cast<char*>(canvas_.get());
+  const auto at = [&](int x, int y) {
+    return bytes + ((static_cast<std::size_t>(y) * width_) + static_cast<std::size_t>(x)) * 4;
+  };
+  // Whole rows are one run of memory.
+  if (left == 0 && right == width()) {
+    Zero(at(0, top), at(0, bottom));
+    return;
+  }
+  for (int y = top; y < bottom; ++y) Zero(at(left, y), at(right, y));
 }
 
 Frame::Copy Frame::Freshest() const {

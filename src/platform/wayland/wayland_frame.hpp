@@ -98,8 +98,11 @@ class Frame {
   }
 
   // Where the labels are drawn: a canvas of the frame's size. Drawing there shows
-  // nothing until the area is handed to Drawn.
+  // nothing until the area is handed to Drawn. Only what is written there takes room.
   std::uint32_t* canvas() { return canvas_.get(); }
+  // Makes the canvas's `area` black, so that only the labels' glyphs need drawing on
+  // it; the memory of whole pages in it is given back.
+  void BlackCanvas(const PixelRect& area);
   // The canvas's `area` has been drawn afresh, over whatever was there: it takes its
   // place in the order of writes, and is damage.
   void Drawn(const PixelRect& area);
@@ -126,7 +129,8 @@ class Frame {
   // Forget: the freshest copy to catch up from.
   void Holds(const std::uint32_t* copy);
   void Forget(const std::uint32_t* copy);
-  // The whole frame as it is now, to be read only (GTK paints from it).
+  // The whole frame as it is now, to be read only (GTK paints from it where the scene
+  // has no buffers of its own).
   std::uint32_t* Picture();
 
  private:

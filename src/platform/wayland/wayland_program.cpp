@@ -60,7 +60,8 @@ int RunProgram(std::string_view argumentText, bool toplevel, const ProgramParts&
   LoopStats stats;
   if (RunSceneLoop(window, form, stats) == LoopEnd::Signalled && stats.signal != 0) {
     // The form is unloaded and its surface gone; the signal ends the process, as it does
-    // on X11 and before its handling exists.
+    // on X11 and before its handling exists. (Where the caller's thread of the signals
+    // runs, it ends the process first.)
     gdk_display_flush(gdk_display_get_default());
     posix::EndBySignal(stats.signal);
   }

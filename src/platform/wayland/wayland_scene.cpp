@@ -165,6 +165,9 @@ void SceneWindow::Show() {
   // the overview's search.
   GnomeShell().LeaveOverview();
   gtk_widget_show(window_);
+  // Shown, the window has its surface and role, and the scene's own buffers can go on it
+  // before GTK paints it even once.
+  if (!triedPixels_ && gtk_widget_get_mapped(window_) != FALSE) AttachPixels();
 }
 
 void SceneWindow::OnRealize(GtkWidget* widget, gpointer self) {
@@ -196,6 +199,9 @@ void SceneWindow::AttachPixels() {
       gdk_wayland_window_get_wl_surface(gtk_widget_get_window(window_)), frame_, fractional_);
   if (!pixels->ok()) return;
   pixels_ = std::move(pixels);
+  // GTK never paints the surface then: it would keep a buffer of the window's size for
+  // that, beside the scene's two.
+  gdk_window_freeze_updates(gtk_widget_get_window(window_));
   pixels_->OnFrame(frameAsked_);
   gtk_widget_remove_tick_callback(window_, frameTick_);
   frameTick_ = 0;
@@ -299,8 +305,9 @@ void SceneWindow::Repaint(const RectF& area) {
   if (!shown_ || !alive_ || form_ == nullptr) return;
   const pango::PixelBox box = pango::PixelsOnSurface(area, frame_.width(), frame_.height());
   if (box.empty()) return;
+  frame_.BlackCanvas({box.left, box.top, box.width(), box.height()});
   cairo_t* cr = cairo_create(surface_);
-  text_->Paint(cr, box, *form_);
+  text_->Paint(cr, box, *form_, true);
   cairo_destroy(cr);
   cairo_surface_flush(surface_);
   frame_.Drawn({box.left, box.top, box.width(), box.height()});
@@ -329,9 +336,9 @@ gboolean SceneWindow::OnFrameTick(GtkWidget* /*widget*/, GdkFrameClock* /*clock*
 
 gboolean SceneWindow::OnDraw(GtkWidget* /*widget*/, cairo_t* cr, gpointer self) {
   auto* scene = static_cast<SceneWindow*>(self);
-  // GTK paints the window when it is mapped or resized, and the scene's own buffers
-  // otherwise; either way from the frame, brought to GTK's logical pixels (one frame
-  // pixel to one device pixel at a whole scale). GTK has clipped to what was invalidated.
+  // GTK paints the window only where the scene has no buffers of its own: from the frame,
+  // brought to GTK's logical pixels (one frame pixel to one device pixel at a whole
+  // scale). GTK has clipped to what was invalidated.
   if (scene->pixels_ != nullptr) scene->pixels_->OverPainted();
   Frame& frame = scene->frame_;
   cairo_surface_t* picture = cairo_image_surface_create_for_data(

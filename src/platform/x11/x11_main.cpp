@@ -97,11 +97,17 @@ int main(int argc, char** argv) {
                      glib::Printable(wayland::NoDisplayMessage(environment)).c_str());
         return 1;
       case wayland::DisplayKind::Wayland: {
+        // GTK's start and first paint can keep the main loop busy for a frame or more, so
+        // the thread of the signals ends the scene by either signal at once, however far
+        // it has come; the settings window takes them over.
+        x11::EndingSignals signals;
         int settingsSignal = 0;
         const int status = wayland::RunProgram(
             command.argumentText, command.fullscreenToplevel || !probe.layerShell,
-            {store, clock, random, module1,
-             [&] { return gtk::RunSettingsWindow(store, module1, clock, &settingsSignal); }});
+            {store, clock, random, module1, [&] {
+               signals.Release();
+               return gtk::RunSettingsWindow(store, module1, clock, &settingsSignal);
+             }});
         if (settingsSignal != 0) posix::EndBySignal(settingsSignal);
         return status;
       }
