@@ -19,6 +19,9 @@ MEASUREMENTS = [
     ("xgnomeqs", "gnome-shell --x11, `zimoklas /s`, quick settings opened once",
      [("saver CPU", "saver_cpu_share"), ("gnome-shell CPU", "shell_cpu_share"),
       ("Xvfb CPU", "xserver_cpu_share")]),
+    ("xkwin", "KWin on X11, `zimoklas /s`",
+     [("saver CPU", "saver_cpu_share"), ("KWin CPU", "kwin_cpu_share"),
+      ("Xvfb CPU", "xserver_cpu_share")]),
 ]
 
 
@@ -80,5 +83,8 @@ def section(out, median, fmt, results, seconds, runs):
         "daemon's window to no backing store while it draws and gives it back when it ends. "
         "Under gnome-shell the saver's window covers the monitor exactly, is opaque and asks to "
         "bypass the compositor (`_NET_WM_BYPASS_COMPOSITOR`); once the shell lets any window go "
-        "uncomposed, the saver's is shown as it is and the shell does nothing while it runs.")
+        "uncomposed, the saver's is shown as it is and the shell does nothing while it runs. "
+        "KWin on X11 composes windows that bypass it (override-redirect) whatever they ask; it "
+        "stops composing only for a window it manages that is full screen and asks to bypass "
+        "the compositor.")
     out("")

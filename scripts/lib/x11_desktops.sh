@@ -1,8 +1,8 @@
 # Sourced by scripts/bench: the saver where people run it on X11, each on a private Xvfb
 # of its own. As a module of the xscreensaver daemon (against `zimoklas --root` alone on
-# the same kind of display), and as `zimoklas /s` under gnome-shell --x11. The daemon
-# and the shell refuse root, so as root they run as the account nobody, in folders of
-# their own. Each measurement writes "name value unit" lines, CPU shares of one core.
+# the same kind of display), and as `zimoklas /s` under gnome-shell --x11 and under
+# KWin's X11 compositor. The daemon and the desktops refuse root, so as root they run as
+# the account nobody, in folders of their own. Each measurement writes "name value unit" lines, CPU shares of one core.
 
 # Clock ticks (user + system) a process has used so far; nothing once it is gone.
 x11_cpu_ticks() {
@@ -199,4 +199,42 @@ bench_x11_gnome() {
   fi
   stop_gnome_x11
   stop_xvfb
+}
+
+# `SAVER /s` under KWin on X11 (kwin_x11, compositing with OpenGL in software): the saver,
+# KWin and Xvfb.
+bench_x11_kwin() {
+  local saver=$1 size=$2 seconds=$3 out=$4 dir runner kwin config pid
+  : >"$out"
+  command -v kwin_x11 >/dev/null || return 0
+  start_xvfb "${size}x24"
+  dir=$(x11_folder kwin)
+  "${X11_AS[@]}" env -u WAYLAND_DISPLAY HOME="$dir" XDG_RUNTIME_DIR="$dir" DISPLAY="$DISPLAY" \
+    QT_QPA_PLATFORM=xcb dbus-run-session kwin_x11 --replace >"$dir.log" 2>&1 &
+  runner=$!
+  for _ in $(seq 300); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
+  sleep 3
+  kwin=$(pgrep -f -n "^kwin_x11 --replace" || true)
+  if [[ -n "$kwin" ]]; then
+    config=$(mktemp -d /tmp/zimoklas-kwin-saver-XXXXXX)
+    XDG_CONFIG_HOME="$config" "$saver" --x11 /s >/dev/null 2>&1 &
+    pid=$!
+    sleep 3
+    x11_measure "$seconds" "$out" saver_cpu_share="$pid" kwin_cpu_share="$kwin" \
+      xserver_cpu_share="$XVFB_PID"
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    rm -rf "$config"
+  else
+    echo "kwin_x11 did not start (see $dir.log)" >&2
+  fi
+  # dbus-run-session ends its session bus and KWin with it.
+  kill "$runner" 2>/dev/null || true
+  wait "$runner" 2>/dev/null || true
+  [[ -n "$kwin" ]] && kill "$kwin" 2>/dev/null
+  stop_xvfb
+  rm -rf "$dir" "$dir.log"
 }
