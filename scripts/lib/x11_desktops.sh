@@ -140,7 +140,7 @@ start_gnome_x11() {
     sleep 0.1
   done
   sleep 8
-  xdotool key Escape
+  xdotool key Escape || true
   sleep 3
 }
 
@@ -177,9 +177,9 @@ bench_x11_gnome() {
   start_xvfb "${size}x24"
   start_gnome_x11
   if [[ $quick == opened ]]; then
-    xdotool mousemove "$((${size%x*} - 10))" 8 click 1
+    xdotool mousemove "$((${size%x*} - 10))" 8 click 1 || true
     sleep 2
-    xdotool key Escape mousemove "$((${size%x*} / 2))" "$((${size#*x} / 2))"
+    xdotool key Escape mousemove "$((${size%x*} / 2))" "$((${size#*x} / 2))" || true
     sleep 2
   fi
   if [[ -n "$GNOME_X11_SHELL" ]] && kill -0 "$GNOME_X11_SHELL" 2>/dev/null; then
