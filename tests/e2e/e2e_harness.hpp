@@ -183,8 +183,14 @@ class Screen {
   // A key by its X keysym name ("a", "Escape", "Shift_L", "Left"): press and release.
   void TapKey(const std::string& keysym);
 
-  // A plain black top-level window for a program to draw into, mapped at `box`.
+  // A plain black top-level window for a program to draw into, mapped at `box`, with
+  // backing store Always, as the xscreensaver daemon makes its window.
   unsigned long CreateWindow(const Box& box);
+  // The topmost mapped top-level window; 0 when there is none.
+  unsigned long TopWindow();
+  // The backing store the window has now: NotUseful 0, WhenMapped 1, Always 2; -1 when
+  // there is no such window.
+  int BackingStore(unsigned long window);
   void ResizeWindow(unsigned long window, int width, int height);
   void DestroyWindow(unsigned long window);
 

@@ -20,6 +20,9 @@ namespace {
 constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kBlue{0, 0, 255};
 constexpr Box kTarget{200, 150, 840, 630};  // 640 x 480
+// Screen::BackingStore's values.
+constexpr int kNotUseful = 0;
+constexpr int kAlways = 2;
 
 class ModuleTest : public NativeTest {
  protected:
@@ -61,9 +64,12 @@ Box ClockLine(const Image& shot, const Box& window) {
 TEST_F(ModuleTest, DrawsSnowInTheGivenWindowIgnoresKeysAndEndsOnSigterm) {
   for (const bool byVariable : {true, false}) {
     SCOPED_TRACE(byVariable ? "XSCREENSAVER_WINDOW" : "--window-id");
+    ASSERT_EQ(screen_->BackingStore(window_), kAlways);
     auto module = byVariable ? Start({"--root"}, {"XSCREENSAVER_WINDOW=" + WindowId()})
                              : Start({"--window-id", WindowId()});
     std::this_thread::sleep_for(1500ms);
+    // The X server would draw every point off screen and copy it on.
+    EXPECT_EQ(screen_->BackingStore(window_), kNotUseful) << "drawn with backing store";
     const Image shot = screen_->Capture();
     shot.SavePng(ArtifactPath(byVariable ? "module-variable.png" : "module-window-id.png"));
     // Snow under the texts, inside the window, and nothing of the scene outside it.
@@ -81,6 +87,7 @@ TEST_F(ModuleTest, DrawsSnowInTheGivenWindowIgnoresKeysAndEndsOnSigterm) {
 
     module->Signal(SIGTERM);
     ExpectEndsWithin1s(*module, 128 + SIGTERM);
+    EXPECT_EQ(screen_->BackingStore(window_), kAlways) << "not given back";
   }
 }
 
@@ -147,6 +154,8 @@ TEST_F(ModuleTest, RunsUnderTheRealXscreensaverInTheKeyFilesColour) {
   std::this_thread::sleep_for(2500ms);
   const Image shot = screen.Capture();
   shot.SavePng(ArtifactPath("xscreensaver.png"));
+  // The daemon's window, which shows the scene, has backing store Always of its own.
+  EXPECT_EQ(screen.BackingStore(screen.TopWindow()), kNotUseful) << "drawn with backing store";
   int cellsWithSnow = 0;
   for (int row = 1; row < 4; ++row) {
     for (int column = 0; column < 4; ++column) {

@@ -247,13 +247,47 @@ unsigned long Screen::CreateWindow(const Box& box) {
   XSetWindowAttributes attributes{};
   attributes.override_redirect = True;
   attributes.background_pixel = BlackPixel(display_, DefaultScreen(display_));
+  attributes.backing_store = Always;
   const Window window = XCreateWindow(
       display_, DefaultRootWindow(display_), box.left, box.top, static_cast<unsigned>(box.width()),
       static_cast<unsigned>(box.height()), 0, CopyFromParent, InputOutput, CopyFromParent,
-      CWOverrideRedirect | CWBackPixel, &attributes);
+      CWOverrideRedirect | CWBackPixel | CWBackingStore, &attributes);
   XMapRaised(display_, window);
   Settle();
   return window;
+}
+
+unsigned long Screen::TopWindow() {
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  Window top = 0;
+  XErrorHandler previous = XSetErrorHandler(&IgnoreXErrors);
+  if (XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count) == 0) {
+    XSetErrorHandler(previous);
+    return 0;
+  }
+  // Bottom first.
+  for (unsigned i = count; i-- > 0 && top == 0;) {
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display_, children[i], &attributes) != 0 &&
+        attributes.map_state == IsViewable) {
+      top = children[i];
+    }
+  }
+  if (children != nullptr) XFree(children);
+  XSync(display_, False);
+  XSetErrorHandler(previous);
+  return top;
+}
+
+int Screen::BackingStore(unsigned long window) {
+  XErrorHandler previous = XSetErrorHandler(&IgnoreXErrors);
+  XWindowAttributes attributes{};
+  const int found = XGetWindowAttributes(display_, window, &attributes);
+  XSync(display_, False);
+  XSetErrorHandler(previous);
+  return found != 0 ? attributes.backing_store : -1;
 }
 
 void Screen::ResizeWindow(unsigned long window, int width, int height) {

@@ -120,15 +120,39 @@ SceneWindow::SceneWindow(Display* display, Window target)
   width_ = attributes.width;
   height_ = attributes.height;
   XSelectInput(display_, target, kModuleEvents);
+  // The X server keeps a window's backing store by drawing it off screen and copying
+  // every damaged area onto the screen; for the thousands of scattered points a tick
+  // draws, that costs the server several times the drawing itself. A window of its own
+  // inside the daemon's would not help: it is drawn off screen with its parent. So the
+  // daemon's window goes without one while the scene covers it, and gets its own back
+  // when the module ends.
+  if (attributes.backing_store != NotUseful) {
+    daemonBackingStore_ = attributes.backing_store;
+    SetBackingStore(NotUseful);
+  }
   InitDrawing(attributes.visual, attributes.colormap);
 }
 
 SceneWindow::~SceneWindow() {
+  if (module_ && alive_) GiveBackingStoreBack();
   if (inputContext_ != nullptr) XDestroyIC(inputContext_);
   if (inputMethod_ != nullptr) XCloseIM(inputMethod_);
   pixels_.reset();
   text_.reset();
   if (!module_ && alive_) XDestroyWindow(display_, window_);
+  XFlush(display_);
+}
+
+void SceneWindow::SetBackingStore(int backingStore) {
+  XSetWindowAttributes attributes{};
+  attributes.backing_store = backingStore;
+  XChangeWindowAttributes(display_, window_, CWBackingStore, &attributes);
+}
+
+void SceneWindow::GiveBackingStoreBack() {
+  if (!daemonBackingStore_) return;
+  SetBackingStore(*daemonBackingStore_);
+  daemonBackingStore_.reset();
   XFlush(display_);
 }
 
@@ -346,6 +370,7 @@ void SceneWindow::ShowSettingsWindow() {
 
 void SceneWindow::Destroy() {
   if (!alive_) return;
+  if (module_) GiveBackingStoreBack();
   alive_ = false;
   if (!module_) {
     XDestroyWindow(display_, window_);

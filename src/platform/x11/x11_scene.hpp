@@ -25,7 +25,8 @@ class SceneWindow final : public saver::SaverWindow {
   // The saver's own window, created unmapped at its design size on the primary monitor.
   // `showSettings` is what the core's request for the settings window runs.
   SceneWindow(Display* display, std::function<void()> showSettings);
-  // A module drawing into `target`, which belongs to someone else.
+  // A module drawing into `target`, which belongs to someone else. The target goes
+  // without backing store while the module draws, and gets its own back at the end.
   SceneWindow(Display* display, Window target);
   SceneWindow(const SceneWindow&) = delete;
   SceneWindow& operator=(const SceneWindow&) = delete;
@@ -65,6 +66,9 @@ class SceneWindow final : public saver::SaverWindow {
 
  private:
   void InitDrawing(Visual* visual, Colormap colormap);
+  void SetBackingStore(int backingStore);
+  // A module gives the daemon's window the backing store it had, once.
+  void GiveBackingStoreBack();
   void Handle(XEvent& event);
   void OnKeyPress(XKeyEvent& key);
   void OnResized(int width, int height);
@@ -80,6 +84,7 @@ class SceneWindow final : public saver::SaverWindow {
   MonitorBox monitor_;       // where the saver's own window goes; unused by a module
   int randrEventBase_ = -1;  // the saver's; -1 for a module or without RandR
   int width_ = 0, height_ = 0;
+  std::optional<int> daemonBackingStore_;  // a module's: what the daemon's window had
   float dpi_;
   std::function<void()> showSettings_;
   saver::Form1* form_ = nullptr;
