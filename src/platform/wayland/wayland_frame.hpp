@@ -70,9 +70,8 @@ class Frame {
  public:
   static constexpr int kTileShift = wayland::kTileShift;
   static constexpr int kTile = wayland::kTile;
-  // Pixels are 0xFFRRGGBB. The top byte means nothing in XRGB8888 or in cairo's RGB24,
-  // but weston 10's software renderer blends with it: with 0 there, black pixels let the
-  // screen's older content show through, and the sparks' trails were never erased.
+  // Pixels are 0xFFRRGGBB: the buffers are ARGB8888, and every pixel in them is opaque.
+  // (The top byte means nothing in cairo's RGB24, where the labels are drawn.)
   static constexpr std::uint32_t kOpaque = 0xFF000000U;
 
   // A new size starts a black frame; nothing is marked, and every copy made before is
