@@ -35,25 +35,42 @@ TEST(WaylandFrame, LastWriteWinsAndWritesOutsideAreDropped) {
   EXPECT_EQ(lit, 1);
 }
 
-TEST(WaylandFrame, DamageIsTheWrittenTilesOnceMergedAlongRowsAndClipped) {
+TEST(WaylandFrame, DamageIsTheWrittenTilesInFewBoxesAndClipped) {
   constexpr int T = Frame::kTile;
   Frame frame;
-  frame.SetSize((3 * T) + 4, T + 8);  // 4 columns of tiles (the last 4 wide), 2 rows (the last 8)
+  frame.SetSize((4 * T) + 4, T + 8);  // 5 columns of tiles (the last 4 wide), 2 rows (the last 8)
   EXPECT_TRUE(Damage(frame).empty());
   frame.SetPixel(1, 1, 1);
   frame.SetPixel(T + 1, 2, 1);            // the next tile: one run with the first
-  frame.SetPixel((3 * T) + 3, T + 7, 1);  // the corner tile, clipped to the frame
-  frame.SetPixel(T + 2, T + 2, 1);
-  const std::vector<PixelRect> expected = {{0, 0, 2 * T, T}, {T, T, T, 8}, {3 * T, T, 4, 8}};
+  frame.SetPixel((4 * T) + 3, T + 7, 1);  // the corner tile, clipped to the frame
+  frame.SetPixel((2 * T) + 2, T + 2, 1);  // a gap of one tile to the corner: bridged
+  std::vector<PixelRect> expected = {{0, 0, 2 * T, T}, {2 * T, T, (2 * T) + 4, 8}};
   EXPECT_EQ(Damage(frame), expected);
   // Taken damage is forgotten; an area drawn on the canvas (a label) is marked as a whole.
   EXPECT_FALSE(frame.damaged());
   EXPECT_TRUE(Damage(frame).empty());
   frame.Drawn({T + 4, 3, T, 2});
-  const std::vector<PixelRect> label = {{T, 0, 2 * T, T}};
-  EXPECT_EQ(Damage(frame), label);
+  expected = {{T, 0, 2 * T, T}};
+  EXPECT_EQ(Damage(frame), expected);
   frame.Drawn({-50, -50, 10, 10});
   EXPECT_FALSE(frame.damaged());
+  // A gap of two tiles is not bridged; runs of the same columns in two rows are one box.
+  for (const int x : {0, 3 * T}) {
+    frame.SetPixel(x, 0, 1);
+    frame.SetPixel(x, T, 1);
+  }
+  expected = {{0, 0, T, T + 8}, {3 * T, 0, T, T + 8}};
+  EXPECT_EQ(Damage(frame), expected);
+
+  // Beyond the most boxes a commit sends, each row sends its span, first to last.
+  frame.SetSize(80 * T, 3 * T);
+  for (int column = 0; column < 80; column += 3) {
+    frame.SetPixel(column * T, 0, 1);
+    frame.SetPixel(column * T, T, 1);
+    frame.SetPixel((column + 1) * T, 2 * T, 1);
+  }
+  expected = {{0, 0, 79 * T, 2 * T}, {T, 2 * T, 79 * T, T}};
+  EXPECT_EQ(Damage(frame), expected);
 }
 
 // Every copy is checked against a plain picture that the test keeps itself.
