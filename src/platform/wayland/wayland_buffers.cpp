@@ -74,8 +74,8 @@ bool SurfacePixels::Allocate(Buffer& buffer) {
     return false;
   }
   buffer.pixels = static_cast<std::uint32_t*>(memory);
-  // New memory is black, as the frame was when it took its size, but with no alpha: the
-  // buffer starts opaque.
+  // New memory is transparent; the buffer starts as the frame did when it took its size,
+  // opaque black.
   std::fill_n(buffer.pixels, buffer.bytes / sizeof(std::uint32_t), Frame::kOpaque);
   wl_shm_pool* pool = wl_shm_create_pool(shm_, fd, static_cast<std::int32_t>(buffer.bytes));
   // With alpha, though every pixel is opaque: gnome-shell 43 takes an XRGB8888 buffer at

@@ -3,7 +3,6 @@
 
 #include <sys/mman.h>
 
-#include <cstring>
 #include <new>
 
 namespace zimoklas::wayland {
