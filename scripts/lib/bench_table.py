@@ -12,6 +12,7 @@ results, seconds, runs, sizes = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.
 # The file whose hand-written end is kept (the table's own, before this run).
 previous = sys.argv[5] if len(sys.argv) > 5 else None
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 from bench_desktops import desktop_section, kept_part  # noqa: E402
 
 
