@@ -3,9 +3,10 @@
 // tick, the compositor's share, the delay from a tick's deadline to its drawing in the
 // frame, peak RSS, heap allocations per tick, the damage each frame sends and the
 // wake-ups a second. It runs in the compositor that WAYLAND_DISPLAY names (scripts/bench
-// starts a headless sway).
+// starts headless sway, gnome-shell and KWin sessions).
 //
 //   wayland_scene_cost [--seconds N] [--warmup N] [--compositor PID] [--surface layer|toplevel]
+#include <gtk-layer-shell.h>
 #include <gtk/gtk.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -44,7 +45,9 @@ int main(int argc, char** argv) {
   x11::PosixClock clock;
   zb::ZeroDraws random;
   settings::Module1 module1;
-  wayland::SceneWindow window(options.toplevel, [] {});
+  // A fullscreen toplevel where the compositor offers no layer surface (gnome-shell), as
+  // the program chooses.
+  wayland::SceneWindow window(options.toplevel || gtk_layer_is_supported() == FALSE, [] {});
   saver::Form1 form(window, store, clock, random, module1);
   window.Attach(&form);
   if (form.Form_Load("/s") != saver::Mode::Saver) return 1;

@@ -9,6 +9,12 @@ import sys
 from datetime import datetime, timezone
 
 results, seconds, runs, sizes = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4].split()
+# The file whose hand-written end is kept (the table's own, before this run).
+previous = sys.argv[5] if len(sys.argv) > 5 else None
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+from bench_desktops import desktop_section, kept_part  # noqa: E402
+import bench_x11_desktops  # noqa: E402
 
 
 def figures(path):
@@ -127,7 +133,8 @@ out("# Performance")
 out("")
 out(f"Measured on {now} by `scripts/bench`, which regenerates this file. Machine: {machine()}.")
 out(f"Every figure is the median of {runs} runs of {seconds} s on a private Xvfb of the given "
-    "size (24 bits), the Wayland scene's under a headless sway; each run measures the "
+    "size (24 bits), the Wayland scene's under headless sway, gnome-shell and KWin; each run "
+    "measures the "
     "programs one after the other. The machine "
     "is shared with other builds: load average at the start "
     f"{load('load-start.txt')}, at the end {load('load-end.txt')}.")
@@ -235,6 +242,8 @@ if wayland_sizes:
         "a tick waits for the next frame, up to 17 ms at 60 Hz.")
     out("")
 
+lines.extend(desktop_section(results, runs, sizes, median, fmt, size_label, seconds))
+
 out("## The floor")
 out("")
 out(f"`build/linux/bench/floor_cost --size WxH --seconds {seconds}`: a bare program on a private "
@@ -320,8 +329,10 @@ try:
 except (OSError, ValueError):
     out("| tick_bench | n/a |")
 # The saver where people run it on X11, in a module of its own.
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import bench_x11_desktops  # noqa: E402
-
 bench_x11_desktops.section(out, median, fmt, results, seconds, runs)
+if previous:
+    kept = kept_part(previous)
+    if kept:
+        out("")
+        lines.extend(kept)
 print("\n".join(lines))

@@ -3,7 +3,6 @@
 
 #include <sys/mman.h>
 
-#include <cstring>
 #include <new>
 
 namespace zimoklas::wayland {
@@ -123,8 +122,9 @@ void Frame::CatchUp(std::uint32_t* target, std::uint64_t since) const {
   if (since < origin_ || written_ - since > kLogSize) {
     const Copy from = Freshest();
     if (from.pixels != target) {
-      std::memcpy(target, from.pixels,
-                  static_cast<std::size_t>(width_) * height_ * sizeof(std::uint32_t));
+      // The picture's untouched memory is black without alpha.
+      const std::size_t count = static_cast<std::size_t>(width_) * height_;
+      for (std::size_t n = 0; n < count; ++n) target[n] = from.pixels[n] | kOpaque;
     }
     since = from.at;
   }
