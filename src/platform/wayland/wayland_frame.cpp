@@ -3,6 +3,7 @@
 
 #include <sys/mman.h>
 
+#include <cstring>
 #include <new>
 
 namespace zimoklas::wayland {
