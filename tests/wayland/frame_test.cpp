@@ -134,7 +134,7 @@ TEST(WaylandFrame, CopiesCatchUpInTheOrderOfWritesAndDrawnAreasFromWhateverIsFre
     for (int x = 0; x < W; ++x) expected[(y * W) + x] = Frame::kOpaque;
   }
   expected[(25 * W) + 30] = Frame::kOpaque | 0x123456;
-  std::vector<std::uint32_t> blackened(W * H, 0);
+  std::vector<std::uint32_t> blackened(W * H, kBlack);
   frame.CatchUp(blackened.data(), frame.origin());
   EXPECT_EQ(blackened, expected);
   frame.CatchUp(first.data(), firstAt);
