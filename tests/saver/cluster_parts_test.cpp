@@ -42,7 +42,7 @@ TEST(ClusterPartsTest, AClusterIsCutEveryPartLengthAndATextBoxHidesOnlyLaterAtta
   // after the last joiner still belongs to it. A text box shows it all; a mark on a
   // letter of a later part is hidden.
   std::u32string chain;
-  for (int i = 0; i < 20; ++i) chain += U"W" + std::u32string(1, kJoiner);
+  for (int i = 0; i < 20; ++i) chain.append({U'W', kJoiner});
   EXPECT_EQ(Walk(chain + U"!\u0301 "), first + "n" + std::string(8, 'c') + "C" + "s");
   // A mark with nothing before it starts the text's first cluster.
   EXPECT_EQ(Walk(std::u32string(1, kAcute) + U"a"), "ss");
