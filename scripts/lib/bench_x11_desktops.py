@@ -45,6 +45,7 @@ def section(out, median, fmt, results, seconds, runs):
         return f"{a / b:.2f}" if a is not None and b else "n/a"
 
     label = size.replace("x", " × ")
+    out("")
     out("## Where people run it on X11")
     out("")
     out(f"`scripts/lib/x11_desktops.sh`, from `scripts/bench`: each program on a private Xvfb of "
