@@ -164,13 +164,28 @@ stop_gnome_x11() {
   fi
 }
 
+# `SAVER --x11 /s` with default settings, measured after 3 s as saver_cpu_share beside
+# the NAME=PID pairs given, then ended.
+x11_measure_saver() {
+  local saver=$1 seconds=$2 out=$3 config pid
+  shift 3
+  config=$(mktemp -d /tmp/zimoklas-x11-saver-XXXXXX)
+  XDG_CONFIG_HOME="$config" "$saver" --x11 /s >/dev/null 2>&1 &
+  pid=$!
+  sleep 3
+  x11_measure "$seconds" "$out" saver_cpu_share="$pid" "$@"
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  rm -rf "$config"
+}
+
 # `SAVER /s` under gnome-shell --x11: the saver, the shell and Xvfb; and the shell and
 # Xvfb before the saver starts (idle). gnome-shell 43 keeps every window composited from
 # its start until its quick-settings menu is first closed (the menu's hidden popup counts
 # as shown); with QUICK=opened that menu is opened and closed first, as a user does, and
 # a window that covers the monitor is then shown as it is.
 bench_x11_gnome() {
-  local saver=$1 size=$2 seconds=$3 out=$4 idle=$5 quick=${6:-} config pid
+  local saver=$1 size=$2 seconds=$3 out=$4 idle=$5 quick=${6:-}
   : >"$out"
   : >"$idle"
   command -v gnome-shell >/dev/null || return 0
@@ -185,15 +200,8 @@ bench_x11_gnome() {
   if [[ -n "$GNOME_X11_SHELL" ]] && kill -0 "$GNOME_X11_SHELL" 2>/dev/null; then
     x11_measure "$seconds" "$idle" shell_cpu_share="$GNOME_X11_SHELL" \
       xserver_cpu_share="$XVFB_PID"
-    config=$(mktemp -d /tmp/zimoklas-gnome-saver-XXXXXX)
-    XDG_CONFIG_HOME="$config" "$saver" --x11 /s >/dev/null 2>&1 &
-    pid=$!
-    sleep 3
-    x11_measure "$seconds" "$out" saver_cpu_share="$pid" shell_cpu_share="$GNOME_X11_SHELL" \
+    x11_measure_saver "$saver" "$seconds" "$out" shell_cpu_share="$GNOME_X11_SHELL" \
       xserver_cpu_share="$XVFB_PID"
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-    rm -rf "$config"
   else
     echo "gnome-shell --x11 did not start (see $GNOME_X11_DIR.log)" >&2
   fi
@@ -204,7 +212,7 @@ bench_x11_gnome() {
 # `SAVER /s` under KWin on X11 (kwin_x11, compositing with OpenGL in software): the saver,
 # KWin and Xvfb.
 bench_x11_kwin() {
-  local saver=$1 size=$2 seconds=$3 out=$4 dir runner kwin config pid
+  local saver=$1 size=$2 seconds=$3 out=$4 dir runner kwin
   : >"$out"
   command -v kwin_x11 >/dev/null || return 0
   start_xvfb "${size}x24"
@@ -219,15 +227,8 @@ bench_x11_kwin() {
   sleep 3
   kwin=$(pgrep -f -n "^kwin_x11 --replace" || true)
   if [[ -n "$kwin" ]]; then
-    config=$(mktemp -d /tmp/zimoklas-kwin-saver-XXXXXX)
-    XDG_CONFIG_HOME="$config" "$saver" --x11 /s >/dev/null 2>&1 &
-    pid=$!
-    sleep 3
-    x11_measure "$seconds" "$out" saver_cpu_share="$pid" kwin_cpu_share="$kwin" \
+    x11_measure_saver "$saver" "$seconds" "$out" kwin_cpu_share="$kwin" \
       xserver_cpu_share="$XVFB_PID"
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-    rm -rf "$config"
   else
     echo "kwin_x11 did not start (see $dir.log)" >&2
   fi

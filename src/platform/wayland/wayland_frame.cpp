@@ -76,11 +76,9 @@ void Frame::SetSize(int width, int height) {
 }
 
 void Frame::Drawn(const PixelRect& area) {
-  const int left = std::max(0, area.x);
-  const int top = std::max(0, area.y);
-  const int right = std::min(width(), area.x + area.width);
-  const int bottom = std::min(height(), area.y + area.height);
-  if (left >= right || top >= bottom) return;
+  const Edges edges = Inside(area);
+  if (edges.empty()) return;
+  const auto [left, top, right, bottom] = edges;
   for (int row = top >> kTileShift; row <= (bottom - 1) >> kTileShift; ++row) {
     for (int column = left >> kTileShift; column <= (right - 1) >> kTileShift; ++column) {
       tiles_[(static_cast<std::size_t>(row) * tileColumns_) + static_cast<std::size_t>(column)] = 1;
@@ -97,11 +95,9 @@ void Frame::Drawn(const PixelRect& area) {
 }
 
 void Frame::BlackCanvas(const PixelRect& area) {
-  const int left = std::max(0, area.x);
-  const int top = std::max(0, area.y);
-  const int right = std::min(width(), area.x + area.width);
-  const int bottom = std::min(height(), area.y + area.height);
-  if (left >= right || top >= bottom) return;
+  const Edges edges = Inside(area);
+  if (edges.empty()) return;
+  const auto [left, top, right, bottom] = edges;
   auto* bytes = reinterpret_cast<char*>(canvas_.get());
   const auto at = [&](int x, int y) {
     return bytes + ((static_cast<std::size_t>(y) * width_) + static_cast<std::size_t>(x)) * 4;

@@ -193,6 +193,15 @@ class Frame {
   std::uint32_t* Picture();
 
  private:
+  // `area` clipped to the frame, as its edges: empty when nothing of it is inside.
+  struct Edges {
+    int left, top, right, bottom;
+    bool empty() const { return left >= right || top >= bottom; }
+  };
+  Edges Inside(const PixelRect& area) const {
+    return {std::max(0, area.x), std::max(0, area.y), std::min(width(), area.x + area.width),
+            std::min(height(), area.y + area.height)};
+  }
   struct Copy {
     const std::uint32_t* pixels = nullptr;
     std::uint64_t at = 0;
