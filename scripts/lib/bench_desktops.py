@@ -10,6 +10,7 @@ KEPT_MARK = "<!-- Written by hand from here on; scripts/bench keeps it as it is.
 # compositor's CPU with the saver over its CPU with the floor
 DESKTOPS = [
     ("sway", "sway (`WLR_RENDERER=pixman`)", "wayland", "sway-floor", 1.2),
+    ("sway", "sway, against the GTK-painted floor", "wayland", "sway-gtk-floor", 1.2),
     ("gnome", "gnome-shell 43 (`--headless --wayland`, software GL)", "gnome", "gnome-floor", 5),
     ("kwin", "KWin (`--virtual`)", "kwin", "kwin-floor", 1.2),
 ]
@@ -37,7 +38,10 @@ def desktop_section(results, runs, sizes, median, fmt, size_label, seconds):
         "compositor asks for a frame. sway is started by `scripts/bench`, gnome-shell and KWin "
         "by `build/linux/tests/e2e/zimoklas_desktop_session gnome|kwin WxH -- ...`, the "
         "end-to-end tests' headless sessions; it lets the compositor go quiet before each "
-        "program. The ratio is the compositor's CPU with the saver over its CPU with the floor.")
+        "program. The ratio is the compositor's CPU with the saver over its CPU with the floor. "
+        "The GTK-painted floor (`--surface toplevel --paint gtk`) is a fullscreen GTK 3 window "
+        "that GTK paints itself, one pixel invalidated and damaged a frame; GTK hands the "
+        "compositor a new shared-memory pool and buffer for every frame.")
     out("")
     out("| compositor | size | saver CPU | compositor CPU, saver | compositor CPU, floor | "
         "compositor, saver / floor | commits a second | damage boxes a commit |")
