@@ -305,12 +305,13 @@ void SceneWindow::Repaint(const RectF& area) {
   if (!shown_ || !alive_ || form_ == nullptr) return;
   const pango::PixelBox box = pango::PixelsOnSurface(area, frame_.width(), frame_.height());
   if (box.empty()) return;
-  frame_.BlackCanvas({box.left, box.top, box.width(), box.height()});
+  const PixelRect drawn{box.left, box.top, box.width(), box.height()};
+  frame_.BlackCanvas(drawn);
   cairo_t* cr = cairo_create(surface_);
   text_->Paint(cr, box, *form_, true);
   cairo_destroy(cr);
   cairo_surface_flush(surface_);
-  frame_.Drawn({box.left, box.top, box.width(), box.height()});
+  frame_.Drawn(drawn);
 }
 
 void SceneWindow::SendDamage() {

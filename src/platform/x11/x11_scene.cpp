@@ -134,7 +134,8 @@ SceneWindow::SceneWindow(Display* display, Window target)
 }
 
 SceneWindow::~SceneWindow() {
-  if (module_ && alive_) GiveBackingStoreBack();
+  // A window the server has destroyed has nothing to give back to.
+  if (alive_) GiveBackingStoreBack();
   if (inputContext_ != nullptr) XDestroyIC(inputContext_);
   if (inputMethod_ != nullptr) XCloseIM(inputMethod_);
   pixels_.reset();
@@ -370,7 +371,7 @@ void SceneWindow::ShowSettingsWindow() {
 
 void SceneWindow::Destroy() {
   if (!alive_) return;
-  if (module_) GiveBackingStoreBack();
+  GiveBackingStoreBack();
   alive_ = false;
   if (!module_) {
     XDestroyWindow(display_, window_);

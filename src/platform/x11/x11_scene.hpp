@@ -67,7 +67,8 @@ class SceneWindow final : public saver::SaverWindow {
  private:
   void InitDrawing(Visual* visual, Colormap colormap);
   void SetBackingStore(int backingStore);
-  // A module gives the daemon's window the backing store it had, once.
+  // Gives the daemon's window the backing store it had, once; nothing for the saver's
+  // own window, which never took one.
   void GiveBackingStoreBack();
   void Handle(XEvent& event);
   void OnKeyPress(XKeyEvent& key);
